@@ -32,6 +32,8 @@ public:
     void error(const QString& text) override { throw AppError(text); }
     void information(const QString&) override {}
     bool confirm(const QString&) override { return false; }
+    QString chooseFolder(const QString&, const QString&) override { return {}; }
+    QString chooseSaveFile(const QString&, const QString&, const QString&) override { return {}; }
 };
 
 double best(std::vector<double> v) { return *std::min_element(v.begin(), v.end()); }

@@ -1,69 +1,37 @@
-// Program entry. Until the main window exists, start-up runs as far as preparing the data and
-// reports on the console what it did.
-#include "Error.h"
-#include "Prompts.h"
+// Program entry: the splash first, then the main window whose creation runs the whole start-up,
+// then the other windows, then the message loop.
+#include "ErrorReporter.h"
+#include "MainForm.h"
+#include "QtPrompts.h"
 #include "Settings.h"
-#include "StatusLine.h"
-#include "WorkingTables.h"
+#include "SplashForm.h"
 
-#include <QCoreApplication>
-#include <QTextStream>
-
-namespace {
-
-class ConsoleStatus final : public StatusLine {
-public:
-    void setStatus(const QString& text) override {
-        flush();
-        m_line = text;
-    }
-    void appendStatus(const QString& text) override { m_line += text; }
-    void flush() {
-        if (!m_line.isEmpty())
-            QTextStream(stdout) << m_line << Qt::endl;
-        m_line.clear();
-    }
-
-private:
-    QString m_line;
-};
-
-class ConsolePrompts final : public Prompts {
-public:
-    void error(const QString& text) override { QTextStream(stderr) << "Ошибка: " << text << Qt::endl; }
-    void information(const QString& text) override { QTextStream(stdout) << text << Qt::endl; }
-    bool confirm(const QString& text) override {
-        QTextStream(stdout) << text << " — нет" << Qt::endl;
-        return false;
-    }
-};
-
-} // namespace
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    ConsoleStatus status;
-    ConsolePrompts prompts;
-    try {
-        TZarenOptions options;
-        bool firstRun = false;
-        status.setStatus(QStringLiteral("Инициализация настроек..."));
-        InitPaths(options, firstRun);
-        status.setStatus(QStringLiteral("Инициализация данных..."));
-        WorkingTables tables;
-        const bool ok = InitData(tables, options, status, prompts);
-        status.flush();
-        if (!ok)
-            return 1;
-        QTextStream out(stdout);
-        out << "Рабочий каталог: " << options.WorkDir << (firstRun ? " (первый запуск)" : "") << Qt::endl
-            << "Товаров в прайсе: " << tables.Price.recordCount() << Qt::endl
-            << "Групп и подгрупп: " << tables.GroupsTree.recordCount() << Qt::endl
-            << "Заказов в архиве: " << tables.Main.recordCount() << Qt::endl;
-    } catch (const AppError& e) {
-        status.flush();
-        prompts.error(e.message());
-        return 1;
-    }
-    return 0;
+    TavrelApplication app(argc, argv);
+    QTranslator qtRussian;
+    // Standard buttons read "Да", "Нет", "ОК", "Отмена".
+    if (qtRussian.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtRussian);
+    QtPrompts prompts;
+    QtDesktop desktop;
+    ErrorReporter::install(&prompts);
+    ErrorReporter::setLogFolder(workingFolder());
+
+    TAppSplashForm splash;
+    splash.show();
+    QCoreApplication::processEvents(); // once, so the splash is on screen before start-up begins
+    QCoreApplication::setApplicationName(QStringLiteral("Сервис Таврел Электронный каталог"));
+
+    TAppMainForm mainForm(splash, prompts, desktop);
+    splash.hide();
+    if (mainForm.terminationRequested())
+        return 0;
+    mainForm.createDialogs();
+    mainForm.show();
+    mainForm.activateWindow();
+    return app.exec();
 }

@@ -13,4 +13,9 @@ public:
     virtual void information(const QString& text) = 0;
     // A confirmation with Yes and No; true for Yes.
     virtual bool confirm(const QString& text) = 0;
+    // The folder browser; empty when the user cancels or picks no file-system folder.
+    virtual QString chooseFolder(const QString& title, const QString& startFolder) = 0;
+    // The save-file dialog with a filter such as "Рабочая книга MS Excel (*.xls)|*.XLS"; empty when
+    // the user cancels.
+    virtual QString chooseSaveFile(const QString& title, const QString& filter, const QString& fileName) = 0;
 };

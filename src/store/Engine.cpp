@@ -13,6 +13,28 @@ const QString kSchemaPrefix = QStringLiteral("t_");
 
 QString displayPath(const QString& path) { return QDir::toNativeSeparators(path); }
 
+quint32 bigEndian(const unsigned char* p, int bytes) {
+    quint32 v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// A table file is written whole, so its length is what its header says: page size times page count.
+// This catches a cut-off or padded file at once, without reading every page.
+bool sizeMatchesHeader(const unsigned char* data, qint64 size) {
+    quint32 pageSize = bigEndian(data + 16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return false;
+    const quint32 pageCount = bigEndian(data + 28, 4);
+    const bool countValid = bigEndian(data + 24, 4) == bigEndian(data + 92, 4) && pageCount != 0;
+    if (!countValid)
+        return size % pageSize == 0;
+    return static_cast<qint64>(pageSize) * pageCount == size;
+}
+
 } // namespace
 
 Engine::Engine() {
@@ -156,9 +178,8 @@ void Engine::loadTable(const QString& tableName, const QString& path) {
         throw AppError(QStringLiteral("Не удалось загрузить файл таблицы «%1»: %2").arg(displayPath(path), reason));
     }
     try {
-        SqlStatement check = m_db.prepare(QStringLiteral("PRAGMA %1.quick_check(1)").arg(quoteIdentifier(schema)));
-        if (!check.step() || check.columnText(0) != QLatin1String("ok"))
-            throw AppError(QStringLiteral("файл повреждён"));
+        if (!sizeMatchesHeader(buffer, size))
+            throw AppError(QStringLiteral("файл обрезан или повреждён"));
         const QString stored = singleTableName(schema);
         if (stored.isEmpty())
             throw AppError(QStringLiteral("файл должен содержать ровно одну таблицу"));

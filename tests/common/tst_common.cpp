@@ -1,6 +1,8 @@
 #include "AtomicFile.h"
 #include "Cp1251.h"
 #include "Error.h"
+#include "PictureName.h"
+#include "Pricing.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,6 +29,55 @@ private slots:
         QCOMPARE(static_cast<unsigned char>(bytes[0]), 0xA8); // Ё
         QCOMPARE(fromCp1251(bytes), text);
         QCOMPARE(toCp1251(u"日"), QByteArray("?")); // not in the code page
+    }
+
+    void roundDec_data() {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<double>("rounded");
+        QTest::newRow("just below a half") << 10.135 << 2 << 10.13;
+        QTest::newRow("also just below") << 2.675 << 2 << 2.67;
+        QTest::newRow("exact half to even") << 10.125 << 2 << 10.12;
+        QTest::newRow("half to even, down") << 2.5 << 0 << 2.0;
+        QTest::newRow("half to even, up") << 3.5 << 0 << 4.0;
+        QTest::newRow("negative") << -1.005 << 2 << -1.0;
+        QTest::newRow("weight") << 12.34567 << 3 << 12.346;
+        QTest::newRow("volume") << 0.012345 << 4 << 0.0123;
+        QTest::newRow("whole") << 7.0 << 2 << 7.0;
+    }
+    void roundDec() {
+        QFETCH(double, x);
+        QFETCH(int, n);
+        QFETCH(double, rounded);
+        QCOMPARE(RoundDec(x, n), rounded);
+    }
+
+    void effectiveDiscount_data() {
+        QTest::addColumn<QVariant>("box");
+        QTest::addColumn<QVariant>("max");
+        QTest::addColumn<double>("percent");
+        QTest::newRow("no limit") << QVariant(10.0) << QVariant(0.0) << 10.0;
+        QTest::newRow("empty maximum is no limit") << QVariant(10.0) << QVariant() << 10.0;
+        QTest::newRow("capped") << QVariant(10.0) << QVariant(5.0) << 5.0;
+        QTest::newRow("below the cap") << QVariant(3.0) << QVariant(5.0) << 3.0;
+        QTest::newRow("forbidden") << QVariant(10.0) << QVariant(0.01) << 0.0;
+        QTest::newRow("empty box") << QVariant() << QVariant(5.0) << 0.0;
+        QTest::newRow("tiny box") << QVariant(0.005) << QVariant(0.0) << 0.0;
+        QTest::newRow("cap rounding to zero sets no limit") << QVariant(10.0) << QVariant(0.00001) << 10.0;
+    }
+    void effectiveDiscount() {
+        QFETCH(QVariant, box);
+        QFETCH(QVariant, max);
+        QFETCH(double, percent);
+        const std::optional<double> value = box.isNull() ? std::nullopt : std::optional<double>(box.toDouble());
+        QCOMPARE(EffectiveDiscount(value, max), percent);
+    }
+
+    void pictureFileNames() {
+        QCOMPARE(PictureFileName(QStringLiteral("К12345")), QStringLiteral("912345.jpg"));
+        QCOMPARE(PictureFileName(QStringLiteral("Б100")), QStringLiteral("8100.jpg"));
+        QCOMPARE(PictureFileName(QStringLiteral("300001")), QStringLiteral("300001.jpg"));
+        QCOMPARE(PictureFileName(QStringLiteral("АК1")), QStringLiteral("АК1.jpg"));
     }
 
     void atomicWriteReplacesWholeFiles() {

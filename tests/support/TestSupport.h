@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Cp1251.h"
+#include "Desktop.h"
 #include "Prompts.h"
 #include "StatusLine.h"
 
@@ -36,8 +37,33 @@ public:
         answers.pop_front();
         return answer;
     }
+    QString chooseFolder(const QString& title, const QString&) override {
+        questions << title;
+        return folderAnswer;
+    }
+    QString chooseSaveFile(const QString& title, const QString&, const QString&) override {
+        questions << title;
+        return saveFileAnswer;
+    }
     QStringList errors, infos, questions;
     std::deque<bool> answers;
+    QString folderAnswer;   // what the folder browser returns
+    QString saveFileAnswer; // what the save dialog returns
+};
+
+// Records what the program asked of the desktop instead of opening or starting anything.
+class RecordingDesktop final : public Desktop {
+public:
+    bool openDocument(const QString& path) override {
+        opened << path;
+        return true;
+    }
+    bool startProgram(const QString& path) override {
+        started << path;
+        return startSucceeds;
+    }
+    QStringList opened, started;
+    bool startSucceeds = true;
 };
 
 // Writes text lines as a Windows-1251 file with CR LF line ends.
