@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QVarLengthArray>
 
 #include <charconv>
 #include <cmath>
@@ -22,20 +23,21 @@ namespace ImportNumbers {
 namespace {
 
 // The field without its blanks, as Latin-1 bytes; false when a character cannot belong to a number.
-bool compact(QStringView field, QByteArray& out) {
+using NumberText = QVarLengthArray<char, 64>;
+
+bool compact(QStringView field, NumberText& out) {
     out.clear();
-    out.reserve(field.size());
     for (const QChar c : field) {
         if (c == QLatin1Char(' '))
             continue;
         if (c.unicode() > 0x7f)
             return false;
-        out.append(static_cast<char>(c.unicode()));
+        out.push_back(static_cast<char>(c.unicode()));
     }
     return true;
 }
 
-bool isDecimalSyntax(const QByteArray& s) {
+bool isDecimalSyntax(const NumberText& s) {
     qsizetype i = 0;
     const qsizetype n = s.size();
     if (i < n && (s[i] == '+' || s[i] == '-'))
@@ -66,14 +68,14 @@ bool isDecimalSyntax(const QByteArray& s) {
 } // namespace
 
 Outcome readReal(QStringView field, double& value) {
-    QByteArray s;
+    NumberText s;
     if (!compact(field, s))
         return Outcome::NotANumber;
     if (s.isEmpty())
         return Outcome::Empty;
     if (!isDecimalSyntax(s))
         return Outcome::NotANumber;
-    const char* begin = s.constData() + (s.startsWith('+') ? 1 : 0);
+    const char* begin = s.constData() + (s[0] == '+' ? 1 : 0);
     const auto [ptr, ec] = std::from_chars(begin, s.constData() + s.size(), value);
     if (ec == std::errc::result_out_of_range || !std::isfinite(value))
         return Outcome::OutOfRange;
@@ -95,12 +97,12 @@ Outcome readIntegerPart(QStringView field, qint32& value) {
 }
 
 Outcome readWhole(QStringView field, qint32& value) {
-    QByteArray s;
+    NumberText s;
     if (!compact(field, s))
         return Outcome::NotANumber;
     if (s.isEmpty())
         return Outcome::Empty;
-    const char* begin = s.constData() + (s.startsWith('+') ? 1 : 0);
+    const char* begin = s.constData() + (s[0] == '+' ? 1 : 0);
     const char* end = s.constData() + s.size();
     if (begin == end)
         return Outcome::NotANumber;
@@ -149,9 +151,9 @@ public:
     QStringView text(int column) const {
         return column <= m_fields.size() ? m_fields[column - 1] : QStringView();
     }
-    QString text(int column, int size) const {
+    QStringView text(int column, int size) const {
         const QStringView t = text(column);
-        return (t.size() > size ? t.left(size) : t).toString();
+        return t.size() > size ? t.left(size) : t;
     }
     double real(int column) const {
         double value = 0;
@@ -281,9 +283,9 @@ void importClassRows(Engine& engine, const QString& folder, const QString& fileN
     while (file.nextRecord(kClassColumns)) {
         const qint32 id = file.integerPart(1);
         checkUnique(file, seen, id);
-        const QString name = file.text(2, 50);
+        const QStringView name = file.text(2, 50);
         insert.bindInt(1, id);
-        insert.bindText(2, name.isEmpty() ? QStringLiteral("-") : name);
+        insert.bindText(2, name.isEmpty() ? QStringView(u"-") : name);
         insert.bindInt(3, file.whole(3));
         insert.run();
         ++m;

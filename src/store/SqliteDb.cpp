@@ -69,9 +69,10 @@ void SqlStatement::check(int rc) {
         m_db->raise(QString::fromUtf8(sqlite3_sql(m_stmt)));
 }
 
-void SqlStatement::bindText(int index, const QString& value) {
-    const QByteArray utf8 = value.toUtf8();
-    check(sqlite3_bind_text(m_stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT));
+void SqlStatement::bindText(int index, QStringView value) {
+    // UTF-16 straight from the text; SQLite copies and converts it.
+    check(sqlite3_bind_text16(m_stmt, index, value.isNull() ? u"" : value.utf16(),
+                              static_cast<int>(value.size() * sizeof(char16_t)), SQLITE_TRANSIENT));
 }
 
 void SqlStatement::bind(int index, const QVariant& value) {

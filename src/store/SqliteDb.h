@@ -40,7 +40,7 @@ public:
     void bind(int index, const QVariant& value);
     void bindInt(int index, qint64 value) { check(sqlite3_bind_int64(m_stmt, index, value)); }
     void bindDouble(int index, double value) { check(sqlite3_bind_double(m_stmt, index, value)); }
-    void bindText(int index, const QString& value);
+    void bindText(int index, QStringView value);
     void bindNull(int index) { check(sqlite3_bind_null(m_stmt, index)); }
     int parameterCount() const { return sqlite3_bind_parameter_count(m_stmt); }
     int parameterIndex(const QByteArray& name) const { return sqlite3_bind_parameter_index(m_stmt, name.constData()); }
