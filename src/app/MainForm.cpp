@@ -1,12 +1,16 @@
 #include "MainForm.h"
 
 #include "Artwork.h"
+#include "CatalogBrowser.h"
 #include "ConfigForm.h"
 #include "DataGrid.h"
 #include "Desktop.h"
 #include "Error.h"
 #include "ErrorReporter.h"
 #include "HandOff.h"
+#include "KolForm.h"
+#include "OpenForm.h"
+#include "OrderDesk.h"
 #include "Prompts.h"
 #include "Settings.h"
 #include "SplitterBar.h"
@@ -266,7 +270,7 @@ QWidget* TAppMainForm::buildOrderPane() {
     auto* layout = new QVBoxLayout(pZakaz);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    grdZakaz = new QTableView(pZakaz);
+    grdZakaz = new DataGrid(pZakaz);
     grdZakaz->setObjectName(QStringLiteral("grdZakaz"));
     grdZakaz->setAccessibleName(QStringLiteral("Текущий заказ"));
     grdZakaz->verticalHeader()->setDefaultSectionSize(18);
@@ -301,6 +305,8 @@ QWidget* TAppMainForm::buildOrderPane() {
 }
 
 void TAppMainForm::FormCreate() {
+    createCatalogBrowser(); // the card's picture control, the tree's node records, the price columns
+    createOrderDesk();
     try {
         m_status.setStatus(QStringLiteral("Инициализация настроек..."));
         InitPaths(Options, FirstRun);
@@ -360,7 +366,11 @@ void TAppMainForm::requestTermination() {
 }
 
 void TAppMainForm::createDialogs() {
+    AppKolForm = new TAppKolForm(Orders->entry(), Orders->order(), this);
+    Orders->entry().setKolForm(AppKolForm);
     AppConfigForm = new TAppConfigForm(Options, FirstRun, m_prompts, this);
+    AppOpenForm = new TAppOpenForm(Orders->order(), Orders->archive(), Options, m_prompts, this);
+    Browser->createBigImage();
     AppConfigForm->onOrderGridMode = [this](bool byWindow) {
         setOrderGridMode(byWindow);
         repaint();
@@ -394,9 +404,7 @@ void TAppMainForm::FormActivate() {
         AppConfigForm->exec();
     DBGridEh1->setFocus();
     ResetPriceSort();
-    if (vdtGroupsTree->model() && vdtGroupsTree->model()->rowCount() > 0)
-        vdtGroupsTree->setCurrentIndex(vdtGroupsTree->model()->index(0, 0));
-    vdtGroupsTree->viewport()->update();
+    Browser->selectFirstTreeNode();
 }
 
 void TAppMainForm::fitToWorkArea() {
@@ -409,21 +417,48 @@ void TAppMainForm::fitToWorkArea() {
     setGeometry(QRect(area.topLeft(), size));
 }
 
-void TAppMainForm::setPriceColumnTitles() {
-    // The price grid's columns come with the browser; their two-level titles are set there.
+void TAppMainForm::setPriceColumnTitles() { Browser->setPriceColumnTitles(); }
+
+void TAppMainForm::createCatalogBrowser() {
+    BrowserWidgets w;
+    w.window = this;
+    w.vdtGroupsTree = vdtGroupsTree;
+    w.CheckBox1 = CheckBox1;
+    w.DBGridEh1 = DBGridEh1;
+    w.SerchText = SerchText;
+    w.chbOnlyNew = chbOnlyNew;
+    w.Panel2 = Panel2;
+    w.Panel4 = Panel4;
+    w.ImageNull = ImageNull;
+    w.Panel5 = Panel5;
+    w.btnGetOnePicture = btnGetOnePicture;
+    w.eProc = eProc;
+    Browser = std::make_unique<CatalogBrowser>(w, Tables, Options, m_status, m_prompts);
 }
 
-void TAppMainForm::setOrderGridMode(bool byWindow) {
-    if (byWindow) {
-        grdZakaz->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        grdZakaz->setSelectionBehavior(QAbstractItemView::SelectRows);
-    } else {
-        grdZakaz->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                  QAbstractItemView::AnyKeyPressed);
-        grdZakaz->setSelectionBehavior(QAbstractItemView::SelectItems);
-    }
-    grdZakaz->setSelectionMode(QAbstractItemView::SingleSelection);
+void TAppMainForm::setOrderGridMode(bool byWindow) { Orders->entry().setOrderGridMode(byWindow); }
+
+void TAppMainForm::createOrderDesk() {
+    Orders = std::make_unique<OrderDesk>(Tables, Options, m_prompts);
+    Orders->attach({grdZakaz, Label1, eProc, DBGridEh1});
+    Browser->quantityBeingTyped = [this] { return Orders->entry().IsKolEditInPrice; };
+    Browser->onSearchEnter = [this] { Orders->entry().SerchTextKeyPress(QChar(13)); };
+    connect(SpeedButton1, &QToolButton::clicked, this, &TAppMainForm::SpeedButton1Click);
+    connect(SpeedButton3, &QToolButton::clicked, this, &TAppMainForm::SpeedButton3Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TAppMainForm::SpeedButton2Click);
+    connect(eProc, &QLineEdit::textChanged, this, &TAppMainForm::eProcChange);
 }
+
+void TAppMainForm::SpeedButton1Click() { Orders->SpeedButton1Click(); }
+
+void TAppMainForm::SpeedButton3Click() { Orders->SpeedButton3Click(); }
+
+void TAppMainForm::SpeedButton2Click() {
+    if (AppOpenForm)
+        AppOpenForm->exec();
+}
+
+void TAppMainForm::eProcChange() { Orders->eProcChange(); }
 
 void TAppMainForm::closeEvent(QCloseEvent* event) {
     // Help goes with the window; the current order is not saved.
@@ -437,7 +472,7 @@ void TAppMainForm::SpeedButton4Click() {
     SetupExchange();
 }
 
-void TAppMainForm::SpeedButton7Click() { Panel2->setVisible(!Panel2->isVisible()); }
+void TAppMainForm::SpeedButton7Click() { Browser->SpeedButton7Click(); }
 
 void TAppMainForm::SpeedButton8Click() {
     if (!m_helpFile.isEmpty())
@@ -458,11 +493,11 @@ void TAppMainForm::Splitter2CanResize(QSplitter*, int& newSize, bool& accept) {
         accept = false;
 }
 
-void TAppMainForm::BuildGroupTree() {}
+void TAppMainForm::BuildGroupTree() { Browser->BuildGroupTree(); }
 
 void TAppMainForm::SetupExchange() {
     // The exchange component comes here. It must never be rebuilt while an operation of the current
     // one runs: the rebuild then waits until that operation has ended.
 }
 
-void TAppMainForm::ResetPriceSort() {}
+void TAppMainForm::ResetPriceSort() { Browser->ResetPriceSort(); }

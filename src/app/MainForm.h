@@ -17,7 +17,11 @@ class QPushButton;
 class QSplitter;
 class QStatusBar;
 class QTableView;
+class CatalogBrowser;
 class DataGrid;
+class OrderDesk;
+class TAppKolForm;
+class TAppOpenForm;
 class QToolBar;
 class QToolButton;
 class QTreeView;
@@ -44,6 +48,8 @@ public:
     WorkingTables& tables() { return Tables; }
     const QString& helpFile() const { return m_helpFile; }
     TAppConfigForm* configForm() const { return AppConfigForm; }
+    CatalogBrowser& browser() const { return *Browser; }
+    OrderDesk& orders() const { return *Orders; }
 
     void setExchangePanelVisible(bool visible);
     bool exchangePanelVisible() const;
@@ -62,6 +68,11 @@ public:
     void ApplicationHelp();
     void Splitter1CanResize(QSplitter* splitter, int& newSize, bool& accept);
     void Splitter2CanResize(QSplitter* splitter, int& newSize, bool& accept);
+    // The order: new, save, archive, discount.
+    void SpeedButton1Click();
+    void SpeedButton3Click();
+    void SpeedButton2Click();
+    void eProcChange();
 
     // Places that later parts of the program fill in.
     void BuildGroupTree();
@@ -85,11 +96,16 @@ private:
     void requestTermination();
     void fitToWorkArea();
     void setPriceColumnTitles();
+    void createCatalogBrowser();
+    void createOrderDesk();
 
     TZarenOptions Options;
     bool FirstRun = false;
     WorkingTables Tables;
     // Group tree, price filter/search/sort and product card; goes before the tables it follows.
+    std::unique_ptr<CatalogBrowser> Browser;
+    // The current order, quantity entry and the archive; likewise before the tables.
+    std::unique_ptr<OrderDesk> Orders;
     StatusLine& m_status;
     Prompts& m_prompts;
     Desktop& m_desktop;
@@ -130,7 +146,7 @@ public:
     QWidget* Panel5 = nullptr;
     QPushButton* btnGetOnePicture = nullptr;
     QWidget* pZakaz = nullptr;
-    QTableView* grdZakaz = nullptr;
+    DataGrid* grdZakaz = nullptr;
     QWidget* pZakazInfo = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -138,4 +154,6 @@ public:
     QLabel* Label3 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     TAppConfigForm* AppConfigForm = nullptr;
+    TAppKolForm* AppKolForm = nullptr;
+    TAppOpenForm* AppOpenForm = nullptr;
 };

@@ -23,17 +23,17 @@ LineAmounts ComputeLine(int kol, double price, double discount) {
 namespace {
 
 QString text(const Dataset& ds, const char* field) {
-    const QLatin1String name(field);
+    const QString name = QString::fromLatin1(field);
     return ds.hasField(name) ? ds.value(name).toString() : QString();
 }
 
 double number(const Dataset& ds, const char* field) {
-    const QLatin1String name(field);
+    const QString name = QString::fromLatin1(field);
     return ds.hasField(name) ? ds.value(name).toDouble() : 0.0;
 }
 
 int whole(const Dataset& ds, const char* field) {
-    const QLatin1String name(field);
+    const QString name = QString::fromLatin1(field);
     return ds.hasField(name) ? ds.value(name).toInt() : 0;
 }
 
@@ -55,8 +55,8 @@ ProductData ReadProduct(const Dataset& product) {
     p.WST3 = number(product, "WST3");
     p.VST3 = number(product, "VST3");
     p.CENA = number(product, "CENA");
-    if (product.hasField(QLatin1String("MAXDISCOUNT")))
-        p.MAXDISCOUNT = product.value(QLatin1String("MAXDISCOUNT"));
+    if (product.hasField(u"MAXDISCOUNT"))
+        p.MAXDISCOUNT = product.value(u"MAXDISCOUNT");
     return p;
 }
 

@@ -102,8 +102,8 @@ void ZakazOrder::ZakazBeforePost(Dataset& zakaz) {
     const Table& fPrice = m_tables.fPrice;
     const double d = EffectiveDiscount(m_discount, fPrice.value(QStringLiteral("MAXDISCOUNT")));
     for (const char* field : {"CODE", "FULLNAME", "ARTICUL", "TM", "COUNTRY", "NDS", "ST1", "ST2", "ST3", "WST3", "VST3"})
-        zakaz.setValue(QLatin1String(field), fPrice.value(QLatin1String(field)));
-    const QLatin1String barcode("BARCODE");
+        zakaz.setValue(QString::fromLatin1(field), fPrice.value(QString::fromLatin1(field)));
+    const QString barcode = QStringLiteral("BARCODE");
     zakaz.setValue(barcode, fPrice.hasField(barcode) ? fPrice.value(barcode) : QVariant(QString()));
     const int kol = kolOf(zakaz.value(QStringLiteral("KOL")));
     zakaz.setValue(QStringLiteral("KOL"), kol);
@@ -233,7 +233,7 @@ bool ZakazOrder::QueryOrdered(int productId) {
 }
 
 int ZakazOrder::orderedKol() const {
-    return qZakaz.active() && qZakaz.hasField(QLatin1String("k")) ? qZakaz.value(QStringLiteral("k")).toInt() : 0;
+    return qZakaz.active() && qZakaz.hasField(u"k") ? qZakaz.value(QStringLiteral("k")).toInt() : 0;
 }
 
 ZakazOrder::Batch::Batch(ZakazOrder& order) : m_order(order) { ++m_order.m_batchDepth; }

@@ -13,7 +13,8 @@
 class TestGrid : public QObject {
     Q_OBJECT
 
-    static void addProduct(Table& t, int id, const QString& code, double price, bool isNew, const QVariant& kolzak = {}) {
+    static void addProduct(Table& t, int id, const QString& code, double price, bool isNew,
+                           const QVariant& kolzak = {}) {
         t.insert();
         t.setValue(u"ID", id);
         t.setValue(u"CODE", code);

@@ -93,7 +93,9 @@ private slots:
             expected << QStringLiteral("Импорт прайса...(%1)").arg(n);
         expected << QStringLiteral("Импорт прайса...(2000)") << QStringLiteral("Импорт классификатора...")
                  << QStringLiteral("Импорт классификатора...(40)") << QStringLiteral("Загрузка данных в память...OK")
-                 << QStringLiteral("Инициализация дерева групп/подгрупп...") << QStringLiteral("ЗАПУСК...");
+                 << QStringLiteral("Инициализация дерева групп/подгрупп...")
+                 << QStringLiteral("Открытие запроса классификатора...OK") << QStringLiteral("Заполнение классификатора...")
+                 << QStringLiteral("ЗАПУСК...");
         QCOMPARE(m_status.lines, expected);
 
         form.createDialogs();

@@ -25,8 +25,8 @@ public:
             const FieldType type = m_grid->datasetModel()->dataset().definition().fields[field].type;
             // Empty is a value too: it clears the cell.
             if (type == FieldType::Integer)
-                editor->setValidator(new QRegularExpressionValidator(
-                    QRegularExpression(QStringLiteral("-?\\d{0,9}")), editor));
+                editor->setValidator(
+                    new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?\\d{0,9}")), editor));
             else if (type == FieldType::Float)
                 editor->setValidator(new QRegularExpressionValidator(
                     QRegularExpression(QStringLiteral("-?\\d{0,12}([.]\\d{0,6})?")), editor));
@@ -56,8 +56,7 @@ public:
         QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
         QStyleOptionButton box;
-        box.state = QStyle::State_Enabled |
-                    (check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
+        box.state = QStyle::State_Enabled | (check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
         const QRect indicator = style->subElementRect(QStyle::SE_CheckBoxIndicator, &box, cell.widget);
         box.rect = QRect(option.rect.center() - indicator.center() + indicator.topLeft(), indicator.size());
         style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, cell.widget);
@@ -168,9 +167,9 @@ void DataGrid::setRowSelect(bool on) {
     if (m_frozen)
         m_frozen->setSelectionBehavior(selectionBehavior());
     if (currentIndex().isValid())
-        selectionModel()->setCurrentIndex(currentIndex(), QItemSelectionModel::ClearAndSelect |
-                                                              (on ? QItemSelectionModel::Rows
-                                                                  : QItemSelectionModel::NoUpdate));
+        selectionModel()->setCurrentIndex(currentIndex(),
+                                          QItemSelectionModel::ClearAndSelect |
+                                              (on ? QItemSelectionModel::Rows : QItemSelectionModel::NoUpdate));
 }
 
 void DataGrid::setEditing(bool on) {
@@ -186,7 +185,9 @@ void DataGrid::applyTriggers() {
         m_frozen->setEditTriggers(triggers);
 }
 
-int DataGrid::currentColumn() const { return currentIndex().isValid() ? currentIndex().column() : m_lastColumn; }
+int DataGrid::currentColumn() const {
+    return currentIndex().isValid() ? currentIndex().column() : m_lastColumn;
+}
 
 void DataGrid::setCurrentColumn(int column) {
     if (!m_model || column < 0 || column >= m_model->columnCount())
@@ -213,9 +214,9 @@ void DataGrid::datasetRowChanged(int row) {
         selectionModel()->clear();
     } else if (currentIndex().row() != row) {
         const QModelIndex target = m_model->index(row, qBound(0, m_lastColumn, m_model->columnCount() - 1));
-        selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
-                                                      (m_rowSelect ? QItemSelectionModel::Rows
-                                                                   : QItemSelectionModel::NoUpdate));
+        selectionModel()->setCurrentIndex(
+            target, QItemSelectionModel::ClearAndSelect |
+                        (m_rowSelect ? QItemSelectionModel::Rows : QItemSelectionModel::NoUpdate));
         scrollTo(target);
     }
     m_following = false;
@@ -295,6 +296,7 @@ void DataGrid::setFrozenColumns(int count) {
 void DataGrid::buildFrozenView() {
     m_frozen = new QTableView(this);
     auto* header = new GridHeader(m_frozen);
+    header->setFont(m_header->font());
     m_frozen->setHorizontalHeader(header);
     configureView(m_frozen);
     m_frozen->setFocusPolicy(Qt::NoFocus);
@@ -338,9 +340,23 @@ int DataGrid::frozenWidth() const {
     return width;
 }
 
+void DataGrid::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    // Rows are one line of the grid's font high.
+    if (event->type() == QEvent::FontChange) {
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+        // Titles in the grid's font, whatever the style gives headers.
+        m_header->setFont(font());
+        if (m_frozen)
+            m_frozen->horizontalHeader()->setFont(font());
+    }
+}
+
 void DataGrid::placeFrozenView() {
     if (!m_frozen || m_frozenCount == 0)
         return;
+    if (m_frozen->verticalHeader()->defaultSectionSize() != verticalHeader()->defaultSectionSize())
+        m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
     m_frozen->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), frozenWidth(),
                           viewport()->height() + horizontalHeader()->height());
     m_frozen->verticalScrollBar()->setValue(verticalScrollBar()->value());
@@ -358,6 +374,10 @@ void DataGrid::updateGeometries() {
 
 QModelIndex DataGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
     const QModelIndex current = QTableView::moveCursor(cursorAction, modifiers);
+    // Arriving in a frozen column from the keyboard shows the scrolled part from its start.
+    if (m_frozen && m_frozenCount > 0 && current.column() < m_frozenCount &&
+        (cursorAction == MoveHome || cursorAction == MoveLeft))
+        horizontalScrollBar()->setValue(0);
     // Moving left onto a column hidden behind the frozen ones scrolls it back into view.
     if (m_frozen && m_frozenCount > 0 && cursorAction == MoveLeft && current.column() >= m_frozenCount &&
         visualRect(current).left() < frozenWidth()) {
@@ -372,8 +392,7 @@ void DataGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
     if (index.column() >= m_frozenCount || m_frozenCount == 0) {
         QTableView::scrollTo(index, hint);
         if (m_frozenCount > 0 && visualRect(index).left() < frozenWidth())
-            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + visualRect(index).left() -
-                                            frozenWidth());
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + visualRect(index).left() - frozenWidth());
         return;
     }
     // A frozen column is always in view: scroll only vertically.

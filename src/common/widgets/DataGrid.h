@@ -3,8 +3,10 @@
 // Data-aware grid over a Dataset (library "gridwidgets": link it, include "DataGrid.h").
 //
 //   DatasetModel (DatasetModel.h): the QAbstractTableModel over a Dataset and a list of GridColumn
-//     GridColumn { field, title ("Upper|Lower" = two levels), width, displayFormat, checkBox, readOnly }
-//     DatasetModel(Dataset&, QList<GridColumn>, QObject* parent)
+//     GridColumn(field, title ("Upper|Lower" = two levels), width = 64, displayFormat = "",
+//                checkBox = false, readOnly = true)
+//     DatasetModel(Dataset&, QList<GridColumn>, QObject* parent); data() and flags() may be
+//     overridden (roles: DisplayRole text, EditRole raw text, CheckStateRole, TextAlignmentRole)
 //     dataset(), columns(), column(c), setColumns(list), columnOfField("code") -> column or -1
 //     setTitle(c, "Вложение|упаковка"), setTitleColor(c, QColor) (invalid = the header's own),
 //     setSortMarker(c, SortMarker::Up/Down/None), setColumnReadOnly(c, bool), displayText(row, c)
@@ -17,10 +19,12 @@
 //     sort markers, and the row indicator that marks the current row.
 //
 //   DataGrid: a QTableView
-//     setDatasetModel(model)          shows the model (columns get their widths); the grid then
+//     setDatasetModel(model)          shows the model (columns get their widths; a model without a
+//                                     parent becomes the grid's); the grid then
 //                                     follows the dataset's current row and moves the dataset when
 //                                     the user moves the cursor (both ways, no loops)
 //     setFrozenColumns(n)             the first n columns stay in view while scrolling sideways
+//                                     (frozenView() draws them; Home/Left into them scrolls back)
 //     setRowSelect(bool)              whole-row selection (default on)
 //     setEditing(bool)                in-place editing of editable columns on typing, F2 or a
 //                                     double click (default off)
@@ -32,7 +36,8 @@
 //     onKeyPress(QChar) -> bool       then the key's character, when it has one (true: handled)
 //     Esc not handled by the hooks cancels a pending edit of the dataset.
 //     signals titleClicked(column), currentColumnChanged(column, previous)
-//     Rows have one fixed height; columns are never sized to their contents.
+//     Rows have one fixed height (the font's line, also after setFont); columns are never sized to
+//     their contents; titles use the grid's font.
 #include "DatasetModel.h"
 #include "DisplayFormat.h"
 #include "GridHeader.h"
@@ -84,6 +89,7 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void updateGeometries() override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;

@@ -74,9 +74,13 @@ void DatasetModel::setSortMarker(int column, SortMarker marker) {
     emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
-void DatasetModel::setColumnReadOnly(int column, bool readOnly) { m_columns[column].readOnly = readOnly; }
+void DatasetModel::setColumnReadOnly(int column, bool readOnly) {
+    m_columns[column].readOnly = readOnly;
+}
 
-int DatasetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int DatasetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
 
 int DatasetModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_columns.size());

@@ -6,7 +6,9 @@
 
 namespace {
 
-bool isPlaceholder(QChar c) { return c == QLatin1Char('#') || c == QLatin1Char('0'); }
+bool isPlaceholder(QChar c) {
+    return c == QLatin1Char('#') || c == QLatin1Char('0');
+}
 
 struct Pattern {
     QString prefix, suffix;

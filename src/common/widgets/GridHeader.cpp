@@ -166,7 +166,9 @@ IndicatorHeader::IndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, pa
     setMinimumSectionSize(4);
 }
 
-QSize IndicatorHeader::sizeHint() const { return QSize(kIndicatorWidth, QHeaderView::sizeHint().height()); }
+QSize IndicatorHeader::sizeHint() const {
+    return QSize(kIndicatorWidth, QHeaderView::sizeHint().height());
+}
 
 void IndicatorHeader::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QHeaderView::currentChanged(current, previous);
