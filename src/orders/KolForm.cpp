@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kDialogWidth = 460;
+constexpr int kDialogWidth = 560;
 const QString kPieces = QStringLiteral("# ##0");
 const QString kMoney = QStringLiteral("# ##0.00");
 const QString kMeasure = QStringLiteral("# ##0.####");
@@ -70,8 +70,10 @@ TAppKolForm::TAppKolForm(QuantityEntry& entry, ZakazOrder& order, QWidget* paren
 
     // Product: name, the three packaging standards, the box's volume and weight.
     QFrame* product = panel(this);
-    auto* pg = new QGridLayout(product);
-    pg->setContentsMargins(8, 6, 8, 6);
+    auto* pv = new QVBoxLayout(product);
+    pv->setContentsMargins(8, 6, 8, 6);
+    pv->setSpacing(4);
+    auto* pg = new QGridLayout;
     pg->setHorizontalSpacing(6);
     pg->setVerticalSpacing(2);
     Label1 = label("Label1", QString(), product);
@@ -80,7 +82,8 @@ TAppKolForm::TAppKolForm(QuantityEntry& entry, ZakazOrder& order, QWidget* paren
     Label1->setFont(bold);
     Label1->setWordWrap(true);
     Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    pg->addWidget(Label1, 0, 0, 1, 7);
+    pv->addWidget(Label1);
+    pv->addLayout(pg);
     Label15 = label("Label15", QString(), product);
     Label16 = label("Label16", QString(), product);
     Label17 = label("Label17", QString(), product);
@@ -90,11 +93,11 @@ TAppKolForm::TAppKolForm(QuantityEntry& entry, ZakazOrder& order, QWidget* paren
     QLabel* standards[] = {Label15, Label16, Label17};
     QLabel* pieces[] = {Label18, Label19, Label20};
     for (int row = 0; row < 3; ++row) {
-        pg->addWidget(standards[row], row + 1, 0);
+        pg->addWidget(standards[row], row, 0);
         pieces[row]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         pieces[row]->setMinimumWidth(40);
-        pg->addWidget(pieces[row], row + 1, 1);
-        pg->addWidget(label(nullptr, QStringLiteral("шт"), product), row + 1, 2);
+        pg->addWidget(pieces[row], row, 1);
+        pg->addWidget(label(nullptr, QStringLiteral("шт"), product), row, 2);
     }
     lblVolume = label("lblVolume", QString(), product);
     lblWeight = label("lblWeight", QString(), product);
@@ -107,7 +110,7 @@ TAppKolForm::TAppKolForm(QuantityEntry& entry, ZakazOrder& order, QWidget* paren
     box->addWidget(label(nullptr, QStringLiteral("м.куб.   Вес:"), product));
     box->addWidget(lblWeight);
     box->addWidget(label(nullptr, QStringLiteral("кг."), product));
-    pg->addLayout(box, 3, 4, 1, 3, Qt::AlignRight);
+    pg->addLayout(box, 2, 4, 1, 3, Qt::AlignRight);
     pg->setColumnStretch(3, 1);
     layout->addWidget(product);
 
@@ -193,14 +196,32 @@ TAppKolForm::TAppKolForm(QuantityEntry& entry, ZakazOrder& order, QWidget* paren
 
 TAppKolForm::~TAppKolForm() = default;
 
-void TAppKolForm::showEvent(QShowEvent* event) {
-    FormActivate();
-    QDialog::showEvent(event);
-    // Height to the content (a long name takes two lines), centred on the screen.
-    setFixedHeight(sizeHint().height());
-    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+void TAppKolForm::fitHeight() {
+    // Height to the content (a long name takes two lines or more), centred on the screen.
+    setMinimumHeight(0);
+    setMaximumHeight(QWIDGETSIZE_MAX);
+    layout()->invalidate();
+    layout()->activate();
+    setFixedHeight(layout()->totalHeightForWidth(width()));
+    const QScreen* s = parentWidget() && parentWidget()->screen() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (s) {
         const QRect area = s->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void TAppKolForm::setVisible(bool visible) {
+    const bool showing = visible && !isVisible();
+    if (showing) {
+        FormActivate();
+        fitHeight();
+    }
+    QDialog::setVisible(visible);
+    if (showing) {
+        // A hidden label's new text is measured only once it shows.
+        fitHeight();
+        MaskEdit1->setFocus(Qt::OtherFocusReason);
+        MaskEdit1->selectAll();
     }
 }
 
@@ -243,7 +264,6 @@ void TAppKolForm::FormActivate() {
         MaskEdit1Change();
     else
         MaskEdit1->setText(QString::number(ordered));
-    MaskEdit1->setFocus(Qt::OtherFocusReason);
     MaskEdit1->selectAll();
 }
 

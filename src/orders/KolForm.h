@@ -52,14 +52,16 @@ public:
     QPushButton* BitBtn1 = nullptr;
 
     void done(int result) override;
+    // Showing the dialog is its activation: filled, sized and centred before it appears.
+    void setVisible(bool visible) override;
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showNumber(QLineEdit* box, double value, const QString& format);
+    void fitHeight();
     int quantity() const;
 
     QuantityEntry& m_entry;

@@ -8,6 +8,7 @@
 #include "ZakazOrder.h"
 #include "ZarenOptions.h"
 
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -92,6 +93,9 @@ TAppOpenForm::TAppOpenForm(ZakazOrder& order, OrderArchive& archive, const TZare
     DBGridEh2 = grid("DBGridEh2", QStringLiteral("Строки заказа"), split);
     DBGridEh1->setDatasetModel(new DatasetModel(qMain, archiveHeaderColumns(), DBGridEh1));
     DBGridEh2->setDatasetModel(new DatasetModel(qDoc, archiveLineColumns(), DBGridEh2));
+    // The moment in the user's own format, whole.
+    const QString sample = QDateTime(QDate(2000, 12, 28), QTime(23, 58, 58)).toString(archiveDateTimeFormat());
+    DBGridEh1->setColumnWidth(0, qMax(DBGridEh1->columnWidth(0), DBGridEh1->fontMetrics().horizontalAdvance(sample) + 16));
     DBGridEh2->setFocusPolicy(Qt::ClickFocus);
     split->addWidget(DBGridEh1);
     split->addWidget(DBGridEh2);

@@ -20,45 +20,38 @@ LineAmounts ComputeLine(int kol, double price, double discount) {
     return line;
 }
 
-namespace {
-
-QString text(const Dataset& ds, const char* field) {
-    const QString name = QString::fromLatin1(field);
-    return ds.hasField(name) ? ds.value(name).toString() : QString();
+ProductReader::ProductReader(const Dataset& rows) : m_rows(rows) {
+    static const char* const names[Count] = {"ID",   "CODE", "BARCODE", "FULLNAME", "ARTICUL",
+                                             "TM",   "COUNTRY", "NDS",   "ST1",      "ST2",
+                                             "ST3",  "WST3", "VST3",    "CENA",     "MAXDISCOUNT"};
+    // A field the list lacks (BARCODE in files of earlier versions) reads as empty.
+    for (int f = 0; f < Count; ++f)
+        m_pos[f] = rows.definition().fieldIndex(QString::fromLatin1(names[f]));
 }
 
-double number(const Dataset& ds, const char* field) {
-    const QString name = QString::fromLatin1(field);
-    return ds.hasField(name) ? ds.value(name).toDouble() : 0.0;
-}
+QVariant ProductReader::value(Field f) const { return m_pos[f] >= 0 ? m_rows.value(m_pos[f]) : QVariant(); }
 
-int whole(const Dataset& ds, const char* field) {
-    const QString name = QString::fromLatin1(field);
-    return ds.hasField(name) ? ds.value(name).toInt() : 0;
-}
-
-} // namespace
-
-ProductData ReadProduct(const Dataset& product) {
+ProductData ProductReader::read() const {
     ProductData p;
-    p.ID = whole(product, "ID");
-    p.CODE = text(product, "CODE");
-    p.BARCODE = text(product, "BARCODE");
-    p.FULLNAME = text(product, "FULLNAME");
-    p.ARTICUL = text(product, "ARTICUL");
-    p.TM = text(product, "TM");
-    p.COUNTRY = text(product, "COUNTRY");
-    p.NDS = number(product, "NDS");
-    p.ST1 = whole(product, "ST1");
-    p.ST2 = whole(product, "ST2");
-    p.ST3 = whole(product, "ST3");
-    p.WST3 = number(product, "WST3");
-    p.VST3 = number(product, "VST3");
-    p.CENA = number(product, "CENA");
-    if (product.hasField(u"MAXDISCOUNT"))
-        p.MAXDISCOUNT = product.value(u"MAXDISCOUNT");
+    p.ID = value(ID).toInt();
+    p.CODE = value(CODE).toString();
+    p.BARCODE = value(BARCODE).toString();
+    p.FULLNAME = value(FULLNAME).toString();
+    p.ARTICUL = value(ARTICUL).toString();
+    p.TM = value(TM).toString();
+    p.COUNTRY = value(COUNTRY).toString();
+    p.NDS = value(NDS).toDouble();
+    p.ST1 = value(ST1).toInt();
+    p.ST2 = value(ST2).toInt();
+    p.ST3 = value(ST3).toInt();
+    p.WST3 = value(WST3).toDouble();
+    p.VST3 = value(VST3).toDouble();
+    p.CENA = value(CENA).toDouble();
+    p.MAXDISCOUNT = value(MAXDISCOUNT);
     return p;
 }
+
+ProductData ReadProduct(const Dataset& product) { return ProductReader(product).read(); }
 
 QString SqlText(const QString& text) {
     return quoteSqlText(ReplaceChar(text.trimmed(), QLatin1Char('"'), QStringLiteral("'")));

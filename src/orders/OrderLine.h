@@ -35,6 +35,19 @@ struct ProductData {
 };
 ProductData ReadProduct(const Dataset& product);
 
+// Reads products row after row from one dataset, its field positions looked up once.
+class ProductReader {
+public:
+    explicit ProductReader(const Dataset& rows);
+    ProductData read() const;
+
+private:
+    enum Field { ID, CODE, BARCODE, FULLNAME, ARTICUL, TM, COUNTRY, NDS, ST1, ST2, ST3, WST3, VST3, CENA, MAXDISCOUNT, Count };
+    QVariant value(Field f) const;
+    const Dataset& m_rows;
+    int m_pos[Count];
+};
+
 // A text value as an SQL constant: trimmed, double quotes turned into apostrophes, in single quotes.
 QString SqlText(const QString& text);
 // A number as SQL reads it: up to 15 significant digits, '.' as the decimal separator.

@@ -3,6 +3,7 @@
 #include "Error.h"
 #include "OrderLine.h"
 #include "Pricing.h"
+#include "TableDef.h"
 #include "WorkingTables.h"
 
 #include <QLocale>
@@ -181,18 +182,23 @@ void ZakazOrder::RepriceZakaz() {
     Table& zakaz = m_tables.Zakaz;
     if (!zakaz.active() || zakaz.isEmpty())
         return;
+    // Each line is found by its product; without this index every update would scan the order.
+    m_tables.engine.exec(QStringLiteral("create index if not exists %1.\"_IDPRICE\" on \"Zakaz\"(\"IDPRICE\")")
+                             .arg(quoteIdentifier(m_tables.engine.schemaOf(QStringLiteral("Zakaz")))));
     qZakaz.close();
     qZakaz.setSql(ZakazSql::repriceJoin());
     qZakaz.open();
+    const ProductReader products(qZakaz);
+    const int kolvo = qZakaz.definition().fieldIndex(u"kolvo");
     // One transaction for all the updates: the lines change together, and much faster.
     m_tables.engine.beginTransaction();
     try {
         for (qZakaz.first(); !qZakaz.eof(); qZakaz.next()) {
-            const ProductData product = ReadProduct(qZakaz);
+            const ProductData product = products.read();
             // A line whose product has left the price list matches no id and keeps its values.
             if (product.ID == 0)
                 continue;
-            const int kol = qZakaz.value(QStringLiteral("kolvo")).toInt();
+            const int kol = qZakaz.value(kolvo).toInt();
             const double d = EffectiveDiscount(m_discount, product.MAXDISCOUNT);
             const LineAmounts line = ComputeLine(kol, product.CENA, d);
             run(qExZakaz, ZakazSql::updateLine(QStringLiteral("update zakaz set"), product, kol, line, product.ID));

@@ -246,6 +246,30 @@ private slots:
         QVERIFY(!entry().IsKolInZakaz);
     }
 
+    void enterWithoutAProductDoesNothing() {
+        // A dialog that opens anyway is closed and counted, so a fault cannot hang the test.
+        int opened = 0;
+        QTimer guard;
+        connect(&guard, &QTimer::timeout, this, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                ++opened;
+                modal->close();
+            }
+        });
+        guard.start(0);
+        t().Price.setFilter(QStringLiteral("id=999"));
+        t().Price.setFiltered(true);
+        QCOMPARE(t().Price.recordCount(), 0);
+        QTest::keyClick(form().DBGridEh1, Qt::Key_Return);
+        form().SerchText->setFocus();
+        QTest::keyClick(form().SerchText, Qt::Key_Return);
+        QTest::keyClick(form().grdZakaz, Qt::Key_Return);
+        QTest::keyClick(form().grdZakaz, Qt::Key_Delete);
+        QCOMPARE(opened, 0);
+        QVERIFY(m_prompts.questions.isEmpty());
+        QVERIFY(orderLines().isEmpty());
+    }
+
     void enterInTheSearchBoxOpensTheDialog() {
         goTo(u"К400"_qs);
         form().SerchText->setFocus();
