@@ -94,3 +94,8 @@ void TcsExchange::abort() {
     m_busy = false;
     m_ftp->abort();
 }
+
+// Not written yet: the downloads.
+bool TcsExchange::GetNewPrice() { return false; }
+bool TcsExchange::GetNewPictures() { return true; }
+bool TcsExchange::GetOnePicture(const QString&) { return true; }

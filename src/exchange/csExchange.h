@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class Prompts;
+
 // The status handler: one text whose lines are separated by a single carriage return; the empty
 // text ends a transfer.
 using TcsMessageEvent = std::function<void(const QString& Msg)>;
@@ -64,6 +66,20 @@ public:
     bool Busy() const { return m_busy; }
     void setBusy(bool busy) { m_busy = busy; }
 
+    // Where the single-picture download tells the user that the server has no such picture.
+    void setPrompts(Prompts* prompts) { m_prompts = prompts; }
+
+    // --- The operations ---
+
+    // Price archive, program file and help file in one connection, then the import files unpacked
+    // into PathToBase and the program swapped; true when both import files are there and Stop was
+    // not pressed.
+    bool GetNewPrice();
+    // Every picture of the server's list that neither local folder holds; true at the end.
+    bool GetNewPictures();
+    // One picture into PathToTmpPictures, or a message that the server has none; true at the end.
+    bool GetOnePicture(const QString& FileName);
+
     // --- The steps the operations are made of ---
 
     // Raises OncsMessage.
@@ -101,6 +117,7 @@ private:
     QString m_pathToPictures;
     QString m_pathToTmpPictures;
     TcsMessageEvent m_onMessage;
+    Prompts* m_prompts = nullptr;
     bool m_busy = false;
     bool m_aborted = false;
 };
