@@ -77,13 +77,13 @@ class TestExchangeWindow : public QObject {
         }
     };
 
-    // The supplier's server: pyftpdlib over a folder this test fills.
+    // The supplier's server over a folder this test fills.
     class CatalogServer {
     public:
         QTemporaryDir root;
         quint16 port = 0;
         bool start() {
-            if (!m_peer.start(kPython, {peerScript("ftp_server.py"), QStringLiteral("--root"), root.path(),
+            if (!m_peer.start(kPython, {QStringLiteral(GUI_PEERS_DIR "supplier_server.py"), QStringLiteral("--root"), root.path(),
                                         QStringLiteral("--user"), kFtpUser, QStringLiteral("--password"),
                                         kFtpPassword}))
                 return false;
