@@ -4,6 +4,7 @@
 #include "ZarenOptions.h"
 #include "csExchange.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -96,9 +97,7 @@ void ExchangeDesk::csExchangcsMessage(const QString& Msg) {
         w.setPanelVisible(true);
     if (!busy && w.panelVisible() && !connected)
         w.setPanelVisible(false);
-    QString shown = Msg;
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    w.lblcsMsg->setText(shown);
+    showText(Msg);
     // Every step starts without a file; the fetch of one brings the bar back.
     clearProgress();
     w.lblcsMsg->repaint();
@@ -111,11 +110,29 @@ void ExchangeDesk::csExchangcsMessage(const QString& Msg) {
     } else {
         w.btnExchangeCancel->setEnabled(false);
         w.lblcsMsg->clear();
+        w.lblcsMsg->setToolTip(QString());
         w.btnGetNewPictures->setEnabled(true);
         w.btnGetNewPrice->setEnabled(true);
         w.btnGetOnePicture->setEnabled(true);
     }
     emit messageShown(Msg);
+}
+
+void ExchangeDesk::showText(const QString& Msg) {
+    // One text line, one label line: a line too long for the label (a long proxy host) is cut short
+    // rather than wrapped, so the lines below it stay in view; the whole text is in the tooltip.
+    QLabel* label = w.lblcsMsg;
+    const QFontMetrics metrics(label->font());
+    const int width = label->contentsRect().width() - 4; // a gap before the Stop button
+    QStringList lines = Msg.split(QLatin1Char('\r'));
+    bool cut = false;
+    for (QString& line : lines) {
+        const QString fitted = metrics.elidedText(line, Qt::ElideRight, width);
+        cut = cut || fitted != line;
+        line = fitted;
+    }
+    label->setText(lines.join(QLatin1Char('\n')));
+    label->setToolTip(cut ? QString(Msg).replace(QLatin1Char('\r'), QLatin1Char('\n')) : QString());
 }
 
 void ExchangeDesk::btnExchangeCancelClick() {

@@ -73,6 +73,7 @@ signals:
     void messageShown(const QString& Msg);
 
 private:
+    void showText(const QString& Msg);
     void showProgress(qint64 received, qint64 total);
     void clearProgress();
     void operationEnded() noexcept;

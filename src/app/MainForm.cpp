@@ -114,7 +114,9 @@ void TAppMainForm::buildToolBar() {
     pnlExchange->setFrameShadow(QFrame::Sunken);
     pnlExchange->setFixedSize(311, 56);
     auto* exchangeLayout = new QHBoxLayout(pnlExchange);
-    exchangeLayout->setContentsMargins(6, 1, 6, 1);
+    // The label's 221 pixels and the Stop button fill the panel's 311.
+    exchangeLayout->setContentsMargins(4, 1, 3, 1);
+    exchangeLayout->setSpacing(3);
     auto* statusColumn = new QVBoxLayout;
     statusColumn->setSpacing(1);
     lblcsMsg = label("lblcsMsg", QString(), pnlExchange);

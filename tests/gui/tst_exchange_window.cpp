@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -283,6 +284,9 @@ private slots:
         QTest::newRow("no proxy") << QString() << QString() << none << false << QString() << none << -1;
         QTest::newRow("HTTP proxy with FTP") << u"gate.example"_qs << u"gate"_qs << http << false
                                              << u"gate.example"_qs << http << -1;
+        QTest::newRow("long proxy host") << u"proxy.a-rather-long-gateway-name-of-the-partner.example"_qs
+                                         << u"gate"_qs << http << false
+                                         << u"proxy.a-rather-long-gateway-name-of-the-partner.example"_qs << http << -1;
         QTest::newRow("proxy host of blanks") << u"   "_qs << u"gate"_qs << http << false << QString() << none << -1;
         QTest::newRow("SOCKS 5 with login")
             << u"socks.example"_qs << u"gate"_qs << none << true << u"socks.example"_qs << none << login;
@@ -340,9 +344,22 @@ private slots:
         x().sendMessage(x().connectionText(u"Загрузка прайса"_qs));
         x().setBusy(false);
         QCOMPARE(m_panels.size(), 1);
-        QCOMPARE(m_panels[0].label, expectedProxyHost.isEmpty()
-                                        ? u"Загрузка прайса\nСоединение"_qs
-                                        : u"Загрузка прайса\nСоединение\nЧерез прокси: "_qs + expectedProxyHost);
+        const QString full = expectedProxyHost.isEmpty()
+                                 ? u"Загрузка прайса\nСоединение"_qs
+                                 : u"Загрузка прайса\nСоединение\nЧерез прокси: "_qs + expectedProxyHost;
+        // One label line per text line; a line too long for the label is cut short, the whole text
+        // then in the tooltip.
+        const QLabel* label = form().lblcsMsg;
+        const QStringList lines = m_panels[0].label.split(u'\n');
+        QCOMPARE(lines.size(), full.count(u'\n') + 1);
+        for (const QString& line : lines)
+            QVERIFY(QFontMetrics(label->font()).horizontalAdvance(line) <= label->width());
+        if (label->toolTip().isEmpty()) {
+            QCOMPARE(m_panels[0].label, full);
+        } else {
+            QCOMPARE(label->toolTip(), full);
+            QVERIFY(lines.last().startsWith(u"Через прокси: proxy."_qs) && lines.last().endsWith(QChar(0x2026)));
+        }
     }
 
     // Through a real SOCKS 5 proxy as the settings dialog stores it (entry "Socket5").
