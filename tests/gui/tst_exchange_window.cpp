@@ -462,6 +462,42 @@ private slots:
         QVERIFY(!desk().transferRunning());
     }
 
+    // The bar under the text: the share of the file received, or a busy bar when the size is unknown;
+    // every new text starts without it.
+    void progressBarFollowsTheBytes_data() {
+        QTest::addColumn<qint64>("received");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<double>("share");
+        QTest::newRow("a quarter") << qint64(250) << qint64(1000) << 1000 << 0.25;
+        QTest::newRow("half of a file beyond 4 GB") << qint64(3) * 1024 * 1024 * 1024 << qint64(6) * 1024 * 1024 * 1024
+                                                    << 1000 << 0.5;
+        QTest::newRow("more than announced") << qint64(1500) << qint64(1000) << 1000 << 1.0;
+        QTest::newRow("an empty file") << qint64(0) << qint64(0) << 1 << 1.0;
+        QTest::newRow("size unknown") << qint64(4096) << qint64(-1) << 0 << 0.0;
+    }
+    void progressBarFollowsTheBytes() {
+        QFETCH(qint64, received);
+        QFETCH(qint64, total);
+        QFETCH(int, maximum);
+        QFETCH(double, share);
+        x().setBusy(true);
+        x().sendMessage(u"Загрузка прайса\rЗагрузка ExportPrice_k.zip"_qs);
+        const QProgressBar* bar = form().pbExchange;
+        QVERIFY(!bar->isVisibleTo(form().pnlExchange));
+        emit x().transferProgress(received, total);
+        QVERIFY(bar->isVisibleTo(form().pnlExchange));
+        QCOMPARE(bar->maximum(), maximum);
+        QCOMPARE(bar->minimum(), 0);
+        if (maximum > 0)
+            QCOMPARE(bar->value(), qRound(share * maximum));
+        x().sendMessage(u"Обновление программы\rИщем Prixel.exe"_qs);
+        QVERIFY(!bar->isVisibleTo(form().pnlExchange));
+        x().setBusy(false);
+        x().sendMessage(QString());
+        QCOMPARE(m_panels.last(), idle());
+    }
+
     // An error leaves the operation with Busy set: the panel keeps its text until Stop.
     void anErrorKeepsThePanelUntilStop() {
         aimAt(freePort());
