@@ -45,9 +45,10 @@ Q_DECLARE_METATYPE(Panel)
 namespace QTest {
 template <> char* toString(const Panel& p) {
     QString text = p.text;
-    return qstrdup(qPrintable(QStringLiteral("{%1 | %2 %3 %4 | %5}")
-                                  .arg(text.replace(u'\r', u'|'), p.shown ? u"shown"_qs : u"hidden"_qs,
-                                       p.stop ? u"stop"_qs : u"-"_qs, p.updates, QString(p.label).replace(u'\n', u'|'))));
+    return qstrdup(
+        qPrintable(QStringLiteral("{%1 | %2 %3 %4 | %5}")
+                       .arg(text.replace(u'\r', u'|'), p.shown ? u"shown"_qs : u"hidden"_qs,
+                            p.stop ? u"stop"_qs : u"-"_qs, p.updates, QString(p.label).replace(u'\n', u'|'))));
 }
 } // namespace QTest
 
@@ -84,8 +85,8 @@ class TestExchangeWindow : public QObject {
         QTemporaryDir root;
         quint16 port = 0;
         bool start() {
-            if (!m_peer.start(kPython, {QStringLiteral(GUI_PEERS_DIR "supplier_server.py"), QStringLiteral("--root"), root.path(),
-                                        QStringLiteral("--user"), kFtpUser, QStringLiteral("--password"),
+            if (!m_peer.start(kPython, {QStringLiteral(GUI_PEERS_DIR "supplier_server.py"), QStringLiteral("--root"),
+                                        root.path(), QStringLiteral("--user"), kFtpUser, QStringLiteral("--password"),
                                         kFtpPassword}))
                 return false;
             port = quint16(m_peer.waitForLine(QStringLiteral("PORT ")).toUInt());
@@ -126,7 +127,9 @@ class TestExchangeWindow : public QObject {
     static QStringList newPrice() {
         QStringList lines{kPriceHeader};
         for (int id = 1; id <= 5; ++id)
-            lines << priceLine(100 + id, {{2, QStringLiteral("Б%1").arg(id)}, {16, u"2"_qs}, {17, u"21"_qs},
+            lines << priceLine(100 + id, {{2, QStringLiteral("Б%1").arg(id)},
+                                          {16, u"2"_qs},
+                                          {17, u"21"_qs},
                                           {18, id % 2 == 0 ? u"1"_qs : u"0"_qs}});
         return lines;
     }
@@ -141,8 +144,7 @@ class TestExchangeWindow : public QObject {
         writeCp1251(workDir() + QStringLiteral("ZarenConfig.ini"),
                     {u"[COMMON]"_qs, u"PathBase="_qs + workDir(), u"IsInputKolByWindow=1"_qs,
                      u"ConnectHost=127.0.0.1"_qs, u"ConnectPort="_qs + QString::number(port),
-                     u"ConnectUserName="_qs + kFtpUser, u"ConnectPassword="_qs + kFtpPassword,
-                     u"ConnectPassive=1"_qs});
+                     u"ConnectUserName="_qs + kFtpUser, u"ConnectPassword="_qs + kFtpPassword, u"ConnectPassive=1"_qs});
     }
 
     // The component the window has now, aimed at another server.
@@ -206,9 +208,10 @@ class TestExchangeWindow : public QObject {
 
     static QByteArray zipOf(const QString& folder, const QStringList& names) {
         const QString zip = folder + QStringLiteral("/archive.zip");
-        QStringList args{u"-c"_qs, u"import sys, zipfile, os\n"
-                                   "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
-                                   "    for f in sys.argv[2:]: z.write(f, os.path.basename(f))\n"_qs,
+        QStringList args{u"-c"_qs,
+                         u"import sys, zipfile, os\n"
+                         "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                         "    for f in sys.argv[2:]: z.write(f, os.path.basename(f))\n"_qs,
                          zip};
         for (const QString& n : names)
             args << folder + QLatin1Char('/') + n;
@@ -258,7 +261,9 @@ private slots:
             const int enabled =
                 int(on(form().btnGetNewPrice)) + int(on(form().btnGetNewPictures)) + int(on(form().btnGetOnePicture));
             m_panels << Panel{Msg, form().exchangePanelVisible(), form().btnExchangeCancel->isEnabled(),
-                              enabled == 3 ? u"on"_qs : enabled == 0 ? u"off"_qs : u"mixed"_qs,
+                              enabled == 3   ? u"on"_qs
+                              : enabled == 0 ? u"off"_qs
+                                             : u"mixed"_qs,
                               form().lblcsMsg->text()};
             if (m_onText)
                 m_onText(Msg);
@@ -282,10 +287,10 @@ private slots:
         const int login = int(TSocksAuthentication::saUsernamePassword);
         const int open = int(TSocksAuthentication::saNoAuthentication);
         QTest::newRow("no proxy") << QString() << QString() << none << false << QString() << none << -1;
-        QTest::newRow("HTTP proxy with FTP") << u"gate.example"_qs << u"gate"_qs << http << false
-                                             << u"gate.example"_qs << http << -1;
-        QTest::newRow("long proxy host") << u"proxy.a-rather-long-gateway-name-of-the-partner.example"_qs
-                                         << u"gate"_qs << http << false
+        QTest::newRow("HTTP proxy with FTP")
+            << u"gate.example"_qs << u"gate"_qs << http << false << u"gate.example"_qs << http << -1;
+        QTest::newRow("long proxy host") << u"proxy.a-rather-long-gateway-name-of-the-partner.example"_qs << u"gate"_qs
+                                         << http << false
                                          << u"proxy.a-rather-long-gateway-name-of-the-partner.example"_qs << http << -1;
         QTest::newRow("proxy host of blanks") << u"   "_qs << u"gate"_qs << http << false << QString() << none << -1;
         QTest::newRow("SOCKS 5 with login")
@@ -419,7 +424,8 @@ private slots:
         const QString picture = u"Загрузка изображений\r0 из 0\rpictures/9100.jpg"_qs;
         const QString closing = u"Загрузка изображений\rОтключение"_qs;
         QTest::newRow("to its end") << QString() << true
-                                    << QList<Panel>{busy(connecting), busy(listing), busy(picture), busy(closing), idle()};
+                                    << QList<Panel>{busy(connecting), busy(listing), busy(picture), busy(closing),
+                                                    idle()};
         // Connected while no longer busy: the panel and the disabled buttons stay until the disconnect.
         const Panel stopped{QString(), true, true, u"off"_qs, QString()};
         const Panel stillConnected{picture, true, true, u"off"_qs, QString(picture).replace(u'\r', u'\n')};
@@ -449,8 +455,8 @@ private slots:
                     QVERIFY(!form().pbExchange->isVisibleTo(form().pnlExchange));
                     e.download(u"pictures/9100.jpg"_qs, e.PathToTmpPictures() + u"9100.jpg"_qs);
                     const QProgressBar* bar = form().pbExchange;
-                    barFilled = bar->isVisibleTo(form().pnlExchange) && bar->maximum() > 0 &&
-                                bar->value() == bar->maximum();
+                    barFilled =
+                        bar->isVisibleTo(form().pnlExchange) && bar->maximum() > 0 && bar->value() == bar->maximum();
                 }));
             });
             QCOMPARE(ran, std::optional<bool>(result));
@@ -470,8 +476,8 @@ private slots:
         QTest::addColumn<int>("maximum");
         QTest::addColumn<double>("share");
         QTest::newRow("a quarter") << qint64(250) << qint64(1000) << 1000 << 0.25;
-        QTest::newRow("half of a file beyond 4 GB") << qint64(3) * 1024 * 1024 * 1024 << qint64(6) * 1024 * 1024 * 1024
-                                                    << 1000 << 0.5;
+        QTest::newRow("half of a file beyond 4 GB")
+            << qint64(3) * 1024 * 1024 * 1024 << qint64(6) * 1024 * 1024 * 1024 << 1000 << 0.5;
         QTest::newRow("more than announced") << qint64(1500) << qint64(1000) << 1000 << 1.0;
         QTest::newRow("an empty file") << qint64(0) << qint64(0) << 1 << 1.0;
         QTest::newRow("size unknown") << qint64(4096) << qint64(-1) << 0 << 0.0;
