@@ -7,6 +7,7 @@
 #include "Desktop.h"
 #include "Error.h"
 #include "ErrorReporter.h"
+#include "ExchangeDesk.h"
 #include "HandOff.h"
 #include "KolForm.h"
 #include "OpenForm.h"
@@ -15,6 +16,7 @@
 #include "Settings.h"
 #include "SplitterBar.h"
 #include "StatusLine.h"
+#include "UpdateCommands.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -28,6 +30,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -111,16 +114,30 @@ void TAppMainForm::buildToolBar() {
     pnlExchange->setFrameShadow(QFrame::Sunken);
     pnlExchange->setFixedSize(311, 56);
     auto* exchangeLayout = new QHBoxLayout(pnlExchange);
-    exchangeLayout->setContentsMargins(6, 4, 6, 4);
+    // The label's 221 pixels and the Stop button fill the panel's 311.
+    exchangeLayout->setContentsMargins(4, 1, 3, 1);
+    exchangeLayout->setSpacing(3);
+    auto* statusColumn = new QVBoxLayout;
+    statusColumn->setSpacing(1);
     lblcsMsg = label("lblcsMsg", QString(), pnlExchange);
     lblcsMsg->setFixedSize(221, 40);
     lblcsMsg->setWordWrap(true);
+    lblcsMsg->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont small = lblcsMsg->font();
+    small.setPointSize(8); // three lines in the label's height
+    lblcsMsg->setFont(small);
+    pbExchange = new QProgressBar(pnlExchange);
+    pbExchange->setObjectName(QStringLiteral("pbExchange"));
+    pbExchange->setAccessibleName(QStringLiteral("Ход загрузки файла"));
+    pbExchange->setFixedSize(221, 8);
+    statusColumn->addWidget(lblcsMsg);
+    statusColumn->addWidget(pbExchange);
     btnExchangeCancel = new QPushButton(QStringLiteral("Остановить"), pnlExchange);
     btnExchangeCancel->setObjectName(QStringLiteral("btnExchangeCancel"));
     btnExchangeCancel->setToolTip(QStringLiteral("Остановить загрузку"));
     btnExchangeCancel->setAccessibleName(QStringLiteral("Остановить"));
     btnExchangeCancel->setEnabled(false);
-    exchangeLayout->addWidget(lblcsMsg);
+    exchangeLayout->addLayout(statusColumn);
     exchangeLayout->addWidget(btnExchangeCancel);
     m_exchangePanelAction = ToolBar1->addWidget(pnlExchange);
     setExchangePanelVisible(false);
@@ -307,6 +324,7 @@ QWidget* TAppMainForm::buildOrderPane() {
 void TAppMainForm::FormCreate() {
     createCatalogBrowser(); // the card's picture control, the tree's node records, the price columns
     createOrderDesk();
+    createExchangeDesk();
     try {
         m_status.setStatus(QStringLiteral("Инициализация настроек..."));
         InitPaths(Options, FirstRun);
@@ -461,6 +479,11 @@ void TAppMainForm::SpeedButton2Click() {
 void TAppMainForm::eProcChange() { Orders->eProcChange(); }
 
 void TAppMainForm::closeEvent(QCloseEvent* event) {
+    // A transfer is cut off first; the window closes once it has ended.
+    if (!Exchange->mayClose()) {
+        event->ignore();
+        return;
+    }
     // Help goes with the window; the current order is not saved.
     m_helpFile.clear();
     QMainWindow::closeEvent(event);
@@ -495,9 +518,41 @@ void TAppMainForm::Splitter2CanResize(QSplitter*, int& newSize, bool& accept) {
 
 void TAppMainForm::BuildGroupTree() { Browser->BuildGroupTree(); }
 
-void TAppMainForm::SetupExchange() {
-    // The exchange component comes here. It must never be rebuilt while an operation of the current
-    // one runs: the rebuild then waits until that operation has ended.
+void TAppMainForm::createExchangeDesk() {
+    ExchangeWidgets ew;
+    ew.window = this;
+    ew.pnlExchange = pnlExchange;
+    ew.lblcsMsg = lblcsMsg;
+    ew.pbExchange = pbExchange;
+    ew.btnExchangeCancel = btnExchangeCancel;
+    ew.btnGetNewPrice = btnGetNewPrice;
+    ew.btnGetNewPictures = btnGetNewPictures;
+    ew.btnGetOnePicture = btnGetOnePicture;
+    ew.setPanelVisible = [this](bool visible) { setExchangePanelVisible(visible); };
+    ew.panelVisible = [this] { return exchangePanelVisible(); };
+    Exchange = std::make_unique<ExchangeDesk>(ew, Options, m_prompts);
+    Updates = std::make_unique<UpdateCommands>(*Exchange, *Browser, *Orders, Tables, Options, m_status, m_prompts,
+                                               UpdateWidgets{DBGridEh1, SerchText, chbOnlyNew});
+    Browser->onGetOnePicture = [this] { btnGetOnePictureClick(); };
+    connect(btnGetNewPrice, &QToolButton::clicked, this, &TAppMainForm::btnGetNewPriceClick);
+    connect(btnGetNewPictures, &QToolButton::clicked, this, &TAppMainForm::btnGetNewPicturesClick);
+    connect(btnExchangeCancel, &QPushButton::clicked, this, &TAppMainForm::btnExchangeCancelClick);
 }
+
+void TAppMainForm::setSplashForm(QWidget* splash) { Updates->setSplashForm(splash); }
+
+TcsExchange* TAppMainForm::csExchang() const { return Exchange->csExchang(); }
+
+void TAppMainForm::SetupExchange() { Exchange->SetupExchange(); }
+
+void TAppMainForm::csExchangcsMessage(const QString& Msg) { Exchange->csExchangcsMessage(Msg); }
+
+void TAppMainForm::btnGetNewPriceClick() { Updates->btnGetNewPriceClick(); }
+
+void TAppMainForm::btnGetNewPicturesClick() { Updates->btnGetNewPicturesClick(); }
+
+void TAppMainForm::btnGetOnePictureClick() { Updates->btnGetOnePictureClick(); }
+
+void TAppMainForm::btnExchangeCancelClick() { Exchange->btnExchangeCancelClick(); }
 
 void TAppMainForm::ResetPriceSort() { Browser->ResetPriceSort(); }

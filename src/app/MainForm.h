@@ -11,6 +11,7 @@ class Desktop;
 class Prompts;
 class QCheckBox;
 class QFrame;
+class QProgressBar;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,7 +20,10 @@ class QStatusBar;
 class QTableView;
 class CatalogBrowser;
 class DataGrid;
+class ExchangeDesk;
 class OrderDesk;
+class TcsExchange;
+class UpdateCommands;
 class TAppKolForm;
 class TAppOpenForm;
 class QToolBar;
@@ -50,6 +54,11 @@ public:
     TAppConfigForm* configForm() const { return AppConfigForm; }
     CatalogBrowser& browser() const { return *Browser; }
     OrderDesk& orders() const { return *Orders; }
+    ExchangeDesk& exchange() const { return *Exchange; }
+    UpdateCommands& updates() const { return *Updates; }
+    TcsExchange* csExchang() const;
+    // The splash window, shown again over the main window while a price update rebuilds the catalogue.
+    void setSplashForm(QWidget* splash);
 
     void setExchangePanelVisible(bool visible);
     bool exchangePanelVisible() const;
@@ -74,9 +83,15 @@ public:
     void SpeedButton2Click();
     void eProcChange();
 
-    // Places that later parts of the program fill in.
-    void BuildGroupTree();
+    // Data exchange: the component, its panel and the update commands.
     void SetupExchange();
+    void csExchangcsMessage(const QString& Msg);
+    void btnGetNewPriceClick();
+    void btnGetNewPicturesClick();
+    void btnGetOnePictureClick();
+    void btnExchangeCancelClick();
+
+    void BuildGroupTree();
     void ResetPriceSort();
 
 protected:
@@ -98,6 +113,7 @@ private:
     void setPriceColumnTitles();
     void createCatalogBrowser();
     void createOrderDesk();
+    void createExchangeDesk();
 
     TZarenOptions Options;
     bool FirstRun = false;
@@ -106,6 +122,9 @@ private:
     std::unique_ptr<CatalogBrowser> Browser;
     // The current order, quantity entry and the archive; likewise before the tables.
     std::unique_ptr<OrderDesk> Orders;
+    // The exchange component with its panel, and the update commands; they use the two above.
+    std::unique_ptr<ExchangeDesk> Exchange;
+    std::unique_ptr<UpdateCommands> Updates;
     StatusLine& m_status;
     Prompts& m_prompts;
     Desktop& m_desktop;
@@ -129,6 +148,7 @@ public:
     QToolButton* SpeedButton9 = nullptr;
     QFrame* pnlExchange = nullptr;
     QLabel* lblcsMsg = nullptr;
+    QProgressBar* pbExchange = nullptr;
     QPushButton* btnExchangeCancel = nullptr;
     QSplitter* Splitter1 = nullptr;
     QSplitter* Splitter2 = nullptr;

@@ -27,6 +27,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("Сервис Таврел Электронный каталог"));
 
     TAppMainForm mainForm(splash, prompts, desktop);
+    mainForm.setSplashForm(&splash);
     splash.hide();
     if (mainForm.terminationRequested())
         return 0;
