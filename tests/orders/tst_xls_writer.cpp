@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -544,6 +545,37 @@ private slots:
             if (e.fill >= 0)
                 QCOMPARE(xf[QStringLiteral("fore")].toInt(), e.fill);
         }
+    }
+
+    // Cells written in any order, into rows and columns already begun, come out where they were
+    // put; writing a cell again replaces it.
+    void cellsWrittenInAnyOrder() {
+        xls::Workbook book;
+        xls::Worksheet& sheet = book.sheet(0);
+        const int rows = 40, columns = 9;
+        QList<QPair<int, int>> order;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                order.append({r, c});
+        // A fixed shuffle: backwards through the rows, every row's columns from the middle out.
+        std::sort(order.begin(), order.end(), [](const QPair<int, int>& a, const QPair<int, int>& b) {
+            const int ka = qAbs(a.second - 4) * 2 + (a.second < 4), kb = qAbs(b.second - 4) * 2 + (b.second < 4);
+            return a.first != b.first ? a.first > b.first : ka < kb;
+        });
+        for (const auto& [r, c] : order)
+            sheet.cell(r * 3, c * 2).setInteger(1000 * r + c);
+        sheet.cell(0, 0).setText(QStringLiteral("снова"));
+        sheet.cell(60, 7).setText(QStringLiteral("между"));
+        const QString file = path(QStringLiteral("any-order.xls"));
+        book.save(file);
+        READ_BACK(b, file);
+        QCOMPARE(b[QStringLiteral("cells")].toObject().size(), rows * columns + 1);
+        QCOMPARE(cellAt(b, 0, 0)[QStringLiteral("value")].toString(), QStringLiteral("снова"));
+        QCOMPARE(cellAt(b, 60, 7)[QStringLiteral("value")].toString(), QStringLiteral("между"));
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                if (r || c)
+                    QCOMPARE(cellAt(b, r * 3, c * 2)[QStringLiteral("value")].toDouble(), double(1000 * r + c));
     }
 
     // Thousands of cells in a handful of looks make a handful of FONT and XF records.
