@@ -72,6 +72,7 @@ public:
     void SpeedButton1Click();
     void SpeedButton3Click();
     void SpeedButton2Click();
+    void SpeedButton6Click();
     void eProcChange();
 
     // Places that later parts of the program fill in.
