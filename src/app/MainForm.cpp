@@ -388,6 +388,7 @@ void TAppMainForm::createDialogs() {
     Orders->entry().setKolForm(AppKolForm);
     AppConfigForm = new TAppConfigForm(Options, FirstRun, m_prompts, this);
     AppOpenForm = new TAppOpenForm(Orders->order(), Orders->archive(), Options, m_prompts, this);
+    AppOpenForm->ExportOrder = [this](const QString& orgName, Dataset& lines) { Orders->ExportOrder(orgName, lines); };
     Browser->createBigImage();
     AppConfigForm->onOrderGridMode = [this](bool byWindow) {
         setOrderGridMode(byWindow);
@@ -457,13 +458,14 @@ void TAppMainForm::createCatalogBrowser() {
 void TAppMainForm::setOrderGridMode(bool byWindow) { Orders->entry().setOrderGridMode(byWindow); }
 
 void TAppMainForm::createOrderDesk() {
-    Orders = std::make_unique<OrderDesk>(Tables, Options, m_prompts);
+    Orders = std::make_unique<OrderDesk>(Tables, Options, m_prompts, m_desktop);
     Orders->attach({grdZakaz, Label1, eProc, DBGridEh1});
     Browser->quantityBeingTyped = [this] { return Orders->entry().IsKolEditInPrice; };
     Browser->onSearchEnter = [this] { Orders->entry().SerchTextKeyPress(QChar(13)); };
     connect(SpeedButton1, &QToolButton::clicked, this, &TAppMainForm::SpeedButton1Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &TAppMainForm::SpeedButton3Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TAppMainForm::SpeedButton2Click);
+    connect(SpeedButton6, &QToolButton::clicked, this, &TAppMainForm::SpeedButton6Click);
     connect(eProc, &QLineEdit::textChanged, this, &TAppMainForm::eProcChange);
 }
 
@@ -475,6 +477,8 @@ void TAppMainForm::SpeedButton2Click() {
     if (AppOpenForm)
         AppOpenForm->exec();
 }
+
+void TAppMainForm::SpeedButton6Click() { Orders->SpeedButton6Click(); }
 
 void TAppMainForm::eProcChange() { Orders->eProcChange(); }
 

@@ -81,6 +81,7 @@ public:
     void SpeedButton1Click();
     void SpeedButton3Click();
     void SpeedButton2Click();
+    void SpeedButton6Click();
     void eProcChange();
 
     // Data exchange: the component, its panel and the update commands.

@@ -4,6 +4,7 @@
 #include "OrderGrids.h"
 #include "Prompts.h"
 #include "WorkingTables.h"
+#include "ZarenOptions.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -32,9 +33,10 @@ public:
 
 } // namespace
 
-OrderDesk::OrderDesk(WorkingTables& tables, const TZarenOptions& options, Prompts& prompts, QObject* parent)
-    : QObject(parent), m_tables(tables), m_prompts(prompts), m_order(tables), m_archive(tables, options),
-      m_entry(tables, m_order, prompts, options) {}
+OrderDesk::OrderDesk(WorkingTables& tables, const TZarenOptions& options, Prompts& prompts, Desktop& desktop,
+                     QObject* parent)
+    : QObject(parent), m_tables(tables), m_options(options), m_prompts(prompts), m_order(tables),
+      m_archive(tables, options), m_entry(tables, m_order, prompts, options), m_export(prompts, desktop) {}
 
 OrderDesk::~OrderDesk() = default;
 
@@ -76,6 +78,14 @@ void OrderDesk::SpeedButton1Click() {
         m_eProc->clear();
     else
         m_order.setDiscountText(QString());
+}
+
+void OrderDesk::SpeedButton6Click() {
+    ExportOrder(m_options.Orgname, m_tables.Zakaz);
+}
+
+void OrderDesk::ExportOrder(const QString& title, Dataset& lines) {
+    m_export.ExportOrder(title, lines);
 }
 
 void OrderDesk::eProcChange() {

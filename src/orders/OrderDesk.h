@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OrderArchive.h"
+#include "OrderExport.h"
 #include "QuantityEntry.h"
 #include "ZakazOrder.h"
 
@@ -8,6 +9,7 @@
 #include <QPointer>
 
 class DataGrid;
+class Desktop;
 class Prompts;
 class QLabel;
 class QLineEdit;
@@ -27,7 +29,8 @@ struct OrderWidgets {
 class OrderDesk : public QObject {
     Q_OBJECT
 public:
-    OrderDesk(WorkingTables& tables, const TZarenOptions& options, Prompts& prompts, QObject* parent = nullptr);
+    OrderDesk(WorkingTables& tables, const TZarenOptions& options, Prompts& prompts, Desktop& desktop,
+              QObject* parent = nullptr);
     ~OrderDesk() override;
 
     void attach(const OrderWidgets& widgets);
@@ -40,15 +43,21 @@ public:
     void SpeedButton1Click();
     // "Сохранить заказ в архив".
     void SpeedButton3Click();
+    // "Экспорт заказа в MS Excel": the current order under the organisation's name.
+    void SpeedButton6Click();
+    // The workbook export of any order's lines (the archive window passes an archived order's).
+    void ExportOrder(const QString& title, Dataset& lines);
     // The discount box changed (the window's handler of its text): every line is priced anew, and
     // the card shows the new price.
     void eProcChange();
 
 private:
     WorkingTables& m_tables;
+    const TZarenOptions& m_options;
     Prompts& m_prompts;
     ZakazOrder m_order;
     OrderArchive m_archive;
     QuantityEntry m_entry;
+    OrderExport m_export;
     QPointer<QLineEdit> m_eProc;
 };

@@ -1,16 +1,15 @@
 #include "Error.h"
+#include "XlsReaders.h"
 #include "XlsWorkbook.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -18,166 +17,9 @@
 using WorkbookAction = std::function<void(xls::Workbook&)>;
 Q_DECLARE_METATYPE(WorkbookAction)
 
+using namespace xlsread;
+
 namespace {
-
-// ---- The order layout, as the export writes it ---------------------------------------------------
-
-struct OrderLine {
-    QString barCode, code, articul, fullName;
-    int st1, st2, st3;
-    double cena, cenaPrice;
-    int kol;
-};
-
-const QStringList kCaptions = {QStringLiteral("Подгруппа"),
-                               QStringLiteral("Код"),
-                               QStringLiteral("Артикул"),
-                               QStringLiteral("Наименование"),
-                               QStringLiteral("Ед.изм."),
-                               QStringLiteral("Минимальная упаковка"),
-                               QStringLiteral("Средняя упаковка"),
-                               QStringLiteral("Стандарт"),
-                               QStringLiteral("Цена со скидкой"),
-                               QStringLiteral("Цена"),
-                               QStringLiteral("Заказ (количество)"),
-                               QStringLiteral("Остаток на складе")};
-
-// Column widths A..L in pixels; M keeps the default.
-const int kWidths[] = {2, 0, 50, 50, 350, 30, 50, 50, 50, 50, 60, 60};
-
-void buildOrderWorkbook(xls::Workbook& book, const QString& title, const QString& stamp, const QList<OrderLine>& lines,
-                        bool withBarCode) {
-    const int price = book.addNumberFormat(QStringLiteral("0.00"));
-    xls::Worksheet& sheet = book.sheet(0);
-    for (int column = 0; column < 12; ++column)
-        sheet.setColumnWidth(column, kWidths[column]);
-    auto titleCell = sheet.cell(0, 3);
-    titleCell.setText(QStringLiteral("Заказ от ") + title);
-    titleCell.setBold(true);
-    sheet.cell(0, 6).setText(QString());
-    sheet.setRowHeight(0, 50);
-    auto stampCell = sheet.cell(1, 2);
-    stampCell.setText(stamp);
-    stampCell.setBold(true);
-    for (int i = 0; i < kCaptions.size(); ++i)
-        sheet.cell(3, 1 + i).setText(kCaptions[i]);
-    sheet.addRange(3, 3, 1, 12)
-        .setHorizontalAlignment(xls::HAlign::Centre)
-        .setVerticalAlignment(xls::VAlign::Top)
-        .setWrap(true)
-        .setBorders(xls::LineStyle::Thin, xls::Colour::Black)
-        .setFontColour(xls::Colour::Black)
-        .setFontBold(true)
-        .setFontName(QStringLiteral("Times New Roman CYR"))
-        .setFillPattern(xls::FillPattern::Solid)
-        .setFillColours(xls::Colour::PaleBlue, xls::Colour::PaleBlue);
-    sheet.setRowHeight(3, 50);
-    int row = 4;
-    for (const OrderLine& line : lines) {
-        if (withBarCode)
-            sheet.cell(row, 0).setText(line.barCode);
-        sheet.cell(row, 1).setText(QString());
-        sheet.cell(row, 2).setText(line.code);
-        sheet.cell(row, 3).setText(line.articul);
-        sheet.cell(row, 4).setText(line.fullName);
-        sheet.cell(row, 5).setText(QStringLiteral("шт."));
-        sheet.cell(row, 6).setInteger(line.st1);
-        sheet.cell(row, 7).setInteger(line.st2);
-        sheet.cell(row, 8).setInteger(line.st3);
-        auto cena = sheet.cell(row, 9);
-        cena.setReal(line.cena);
-        cena.setNumberFormat(price);
-        auto cenaPrice = sheet.cell(row, 10);
-        cenaPrice.setReal(line.cenaPrice);
-        cenaPrice.setNumberFormat(price);
-        sheet.cell(row, 11).setInteger(line.kol);
-        ++row;
-    }
-}
-
-QList<OrderLine> sampleLines(int count) {
-    QList<OrderLine> lines;
-    for (int i = 0; i < count; ++i)
-        lines.append({QStringLiteral("46000000%1").arg(i, 5, 10, QLatin1Char('0')), QStringLiteral("К%1").arg(1000 + i),
-                      QStringLiteral("bp-%1").arg(i), QStringLiteral("Ручка шариковая «Эрих Краузе» синяя №%1").arg(i),
-                      10, 100, 1000 + i, 11.9 + i, 12.5 + i, 3 * i + 1});
-    return lines;
-}
-
-// ---- Readers ----------------------------------------------------------------------------------
-
-// Runs a reader to its end; false with the reason when it cannot be started or fails.
-bool runReader(const QString& program, const QStringList& args, QByteArray& out, QString& error, int timeoutMs = 60000,
-               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    if (!p.waitForStarted()) {
-        error =
-            QStringLiteral("%1 does not start (%2); run scripts/install-deps --tests").arg(program, p.errorString());
-        return false;
-    }
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        error = QStringLiteral("%1 did not finish").arg(program);
-        return false;
-    }
-    out = p.readAllStandardOutput();
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        error = QStringLiteral("%1 failed (%2): %3")
-                    .arg(program)
-                    .arg(p.exitCode())
-                    .arg(QString::fromUtf8(p.readAllStandardError()));
-        return false;
-    }
-    return true;
-}
-
-// What Debian's xlrd reads of the file (see xls_read.py).
-bool readWithXlrd(const QString& path, QJsonObject& book, QString& error) {
-    QByteArray out;
-    if (!runReader(QStringLiteral("/usr/bin/python3"), {QStringLiteral(XLS_READ_SCRIPT), path}, out, error))
-        return false;
-    QJsonParseError parse;
-    book = QJsonDocument::fromJson(out, &parse).object();
-    if (parse.error != QJsonParseError::NoError) {
-        error = QStringLiteral("xlrd output is not JSON: ") + parse.errorString();
-        return false;
-    }
-    return true;
-}
-
-#define READ_BACK(book, path)                                                                                          \
-    QJsonObject book;                                                                                                  \
-    do {                                                                                                               \
-        QString readError;                                                                                             \
-        QVERIFY2(readWithXlrd(path, book, readError), qPrintable(readError));                                          \
-        QVERIFY2(book[QStringLiteral("log")].toString().isEmpty(),                                                     \
-                 qPrintable(book[QStringLiteral("log")].toString()));                                                  \
-        QCOMPARE(book[QStringLiteral("problems")].toArray(), QJsonArray());                                            \
-    } while (false)
-
-QJsonObject cellAt(const QJsonObject& book, int row, int column) {
-    return book[QStringLiteral("cells")].toObject()[QStringLiteral("%1,%2").arg(row).arg(column)].toObject();
-}
-
-QJsonObject xfOf(const QJsonObject& book, const QJsonObject& cell) {
-    return book[QStringLiteral("xfs")].toArray()[cell[QStringLiteral("xf")].toInt()].toObject();
-}
-
-QJsonObject fontOf(const QJsonObject& book, const QJsonObject& cell) {
-    return book[QStringLiteral("fonts")].toArray()[xfOf(book, cell)[QStringLiteral("font")].toInt()].toObject();
-}
-
-QJsonArray ints(std::initializer_list<int> values) {
-    QJsonArray a;
-    for (int v : values)
-        a.append(v);
-    return a;
-}
-
-constexpr int kText = 1, kNumber = 2, kError = 5, kBlank = 6; // xlrd's cell types
 
 // ---- The catalogue workbook: one file holding the cases of several tests -----------------------
 
@@ -278,7 +120,6 @@ class TestXlsWriter : public QObject {
 
     QTemporaryDir m_dir;
     QJsonObject m_catalogue;
-    QString m_stamp = QStringLiteral("11.12.2025 14:05:09");
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
@@ -309,118 +150,6 @@ private slots:
         QVERIFY2(readWithXlrd(path(QStringLiteral("catalogue.xls")), m_catalogue, error), qPrintable(error));
         QCOMPARE(m_catalogue[QStringLiteral("log")].toString(), QString());
         QCOMPARE(m_catalogue[QStringLiteral("problems")].toArray(), QJsonArray());
-    }
-
-    // The export's layout: fixed cells, styled header row, order rows, widths and heights.
-    void orderLayout_data() {
-        QTest::addColumn<int>("lineCount");
-        QTest::addColumn<bool>("withBarCode");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("one line") << 1 << true << QStringLiteral("ООО «Ромашка»");
-        QTest::newRow("several lines, no bar codes, no organisation") << 40 << false << QString();
-    }
-    void orderLayout() {
-        QFETCH(int, lineCount);
-        QFETCH(bool, withBarCode);
-        QFETCH(QString, title);
-        const QList<OrderLine> lines = sampleLines(lineCount);
-        xls::Workbook book;
-        buildOrderWorkbook(book, title, m_stamp, lines, withBarCode);
-        const QString file = path(QStringLiteral("order.xls"));
-        book.save(file);
-        READ_BACK(b, file);
-
-        QCOMPARE(b[QStringLiteral("sheets")].toArray(), QJsonArray{QStringLiteral("Sheet1")});
-        QCOMPARE(b[QStringLiteral("nrows")].toInt(), 4 + lineCount);
-        QCOMPARE(b[QStringLiteral("ncols")].toInt(), 13);
-
-        const QJsonObject titleCell = cellAt(b, 0, 3);
-        QCOMPARE(titleCell[QStringLiteral("value")].toString(), QStringLiteral("Заказ от ") + title);
-        QCOMPARE(fontOf(b, titleCell)[QStringLiteral("bold")].toBool(), true);
-        QCOMPARE(fontOf(b, titleCell)[QStringLiteral("name")].toString(), QStringLiteral("Arial"));
-        QCOMPARE(fontOf(b, titleCell)[QStringLiteral("height")].toInt(), 200);
-        QCOMPARE(cellAt(b, 0, 6)[QStringLiteral("value")].toString(), QString());
-        const QJsonObject stampCell = cellAt(b, 1, 2);
-        QCOMPARE(stampCell[QStringLiteral("value")].toString(), m_stamp);
-        QCOMPARE(fontOf(b, stampCell)[QStringLiteral("bold")].toBool(), true);
-        // Nothing else in the first four rows.
-        const QJsonObject cells = b[QStringLiteral("cells")].toObject();
-        for (const QString& key : cells.keys()) {
-            const int row = key.section(QLatin1Char(','), 0, 0).toInt();
-            if (row < 3)
-                QVERIFY2(key == QStringLiteral("0,3") || key == QStringLiteral("0,6") || key == QStringLiteral("1,2"),
-                         qPrintable(key));
-        }
-        QVERIFY(cellAt(b, 3, 0).isEmpty());
-
-        QCOMPARE(b[QStringLiteral("palette")].toObject()[QStringLiteral("44")].toArray(), ints({0x99, 0xCC, 0xFF}));
-        for (int column = 1; column <= 12; ++column) {
-            const QJsonObject cell = cellAt(b, 3, column);
-            QCOMPARE(cell[QStringLiteral("value")].toString(), kCaptions[column - 1]);
-            const QJsonObject xf = xfOf(b, cell);
-            QCOMPARE(xf[QStringLiteral("hAlign")].toInt(), 2); // centred
-            QCOMPARE(xf[QStringLiteral("vAlign")].toInt(), 0); // top
-            QCOMPARE(xf[QStringLiteral("wrap")].toInt(), 1);
-            QCOMPARE(xf[QStringLiteral("borders")].toArray(), ints({1, 1, 1, 1}));
-            QCOMPARE(xf[QStringLiteral("borderColours")].toArray(), ints({8, 8, 8, 8}));
-            QCOMPARE(xf[QStringLiteral("fill")].toInt(), 1);
-            QCOMPARE(xf[QStringLiteral("fore")].toInt(), 44);
-            QCOMPARE(xf[QStringLiteral("back")].toInt(), 44);
-            const QJsonObject font = fontOf(b, cell);
-            QCOMPARE(font[QStringLiteral("name")].toString(), QStringLiteral("Times New Roman CYR"));
-            QCOMPARE(font[QStringLiteral("bold")].toBool(), true);
-            QCOMPARE(font[QStringLiteral("colour")].toInt(), 8);
-            QCOMPARE(font[QStringLiteral("height")].toInt(), 200);
-        }
-
-        for (int i = 0; i < lineCount; ++i) {
-            const int row = 4 + i;
-            const OrderLine& line = lines[i];
-            if (withBarCode)
-                QCOMPARE(cellAt(b, row, 0)[QStringLiteral("value")].toString(), line.barCode);
-            else
-                QVERIFY(cellAt(b, row, 0).isEmpty());
-            QCOMPARE(cellAt(b, row, 1)[QStringLiteral("value")].toString(), QString());
-            const QStringList texts = {line.code, line.articul, line.fullName, QStringLiteral("шт.")};
-            for (int k = 0; k < texts.size(); ++k) {
-                QCOMPARE(cellAt(b, row, 2 + k)[QStringLiteral("type")].toInt(), kText);
-                QCOMPARE(cellAt(b, row, 2 + k)[QStringLiteral("value")].toString(), texts[k]);
-            }
-            const double numbers[] = {double(line.st1), double(line.st2), double(line.st3),
-                                      line.cena,        line.cenaPrice,   double(line.kol)};
-            for (int k = 0; k < 6; ++k) {
-                QCOMPARE(cellAt(b, row, 6 + k)[QStringLiteral("type")].toInt(), kNumber);
-                QCOMPARE(cellAt(b, row, 6 + k)[QStringLiteral("value")].toDouble(), numbers[k]);
-            }
-            for (int column = 9; column <= 10; ++column) {
-                const QJsonObject xf = xfOf(b, cellAt(b, row, column));
-                QCOMPARE(xf[QStringLiteral("format")].toString(), QStringLiteral("0.00"));
-                QCOMPARE(xf[QStringLiteral("formatKey")].toInt(), 164);
-                QCOMPARE(fontOf(b, cellAt(b, row, column))[QStringLiteral("bold")].toBool(), false);
-            }
-            // The other order cells carry no formatting of their own.
-            for (int column : {0, 1, 2, 3, 4, 5, 6, 7, 8, 11})
-                if (column > 0 || withBarCode)
-                    QCOMPARE(cellAt(b, row, column)[QStringLiteral("xf")].toInt(), 15);
-            QVERIFY(cellAt(b, row, 12).isEmpty());
-        }
-
-        const QJsonObject columns = b[QStringLiteral("columns")].toObject();
-        const int stored[] = {43, 0, 1646, 1646, 12617, 914, 1646, 1646, 1646, 1646, 2011, 2011};
-        for (int column = 0; column < 12; ++column) {
-            const QJsonObject c = columns[QString::number(column)].toObject();
-            QCOMPARE(c[QStringLiteral("width")].toInt(), stored[column]);
-            QCOMPARE(c[QStringLiteral("hidden")].toBool(), column == 1);
-        }
-        QVERIFY(!columns.contains(QStringLiteral("12")));
-        const QJsonObject rows = b[QStringLiteral("rows")].toObject();
-        for (int row = 0; row < 4 + lineCount; ++row) {
-            const QJsonObject r = rows[QString::number(row)].toObject();
-            const bool tall = row == 0 || row == 3;
-            QCOMPARE(r[QStringLiteral("custom")].toBool(), tall);
-            if (tall)
-                QCOMPARE(r[QStringLiteral("height")].toInt(), 750);
-        }
     }
 
     void values_data() {
@@ -544,6 +273,37 @@ private slots:
             if (e.fill >= 0)
                 QCOMPARE(xf[QStringLiteral("fore")].toInt(), e.fill);
         }
+    }
+
+    // Cells written in any order, into rows and columns already begun, come out where they were
+    // put; writing a cell again replaces it.
+    void cellsWrittenInAnyOrder() {
+        xls::Workbook book;
+        xls::Worksheet& sheet = book.sheet(0);
+        const int rows = 40, columns = 9;
+        QList<QPair<int, int>> order;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                order.append({r, c});
+        // A fixed shuffle: backwards through the rows, every row's columns from the middle out.
+        std::sort(order.begin(), order.end(), [](const QPair<int, int>& a, const QPair<int, int>& b) {
+            const int ka = qAbs(a.second - 4) * 2 + (a.second < 4), kb = qAbs(b.second - 4) * 2 + (b.second < 4);
+            return a.first != b.first ? a.first > b.first : ka < kb;
+        });
+        for (const auto& [r, c] : order)
+            sheet.cell(r * 3, c * 2).setInteger(1000 * r + c);
+        sheet.cell(0, 0).setText(QStringLiteral("снова"));
+        sheet.cell(60, 7).setText(QStringLiteral("между"));
+        const QString file = path(QStringLiteral("any-order.xls"));
+        book.save(file);
+        READ_BACK(b, file);
+        QCOMPARE(b[QStringLiteral("cells")].toObject().size(), rows * columns + 1);
+        QCOMPARE(cellAt(b, 0, 0)[QStringLiteral("value")].toString(), QStringLiteral("снова"));
+        QCOMPARE(cellAt(b, 60, 7)[QStringLiteral("value")].toString(), QStringLiteral("между"));
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                if (r || c)
+                    QCOMPARE(cellAt(b, r * 3, c * 2)[QStringLiteral("value")].toDouble(), double(1000 * r + c));
     }
 
     // Thousands of cells in a handful of looks make a handful of FONT and XF records.
@@ -697,76 +457,6 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("папка.xls")});
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("папка.xls"))).isDir());
-    }
-
-    // Apache POI opens the order layout and sees its values, formats, fonts and fill.
-    void poiOpensIt() {
-        xls::Workbook book;
-        buildOrderWorkbook(book, QStringLiteral("ООО «Ромашка»"), m_stamp, sampleLines(2), true);
-        const QString file = path(QStringLiteral("poi.xls"));
-        book.save(file);
-        const QStringList jars = {QStringLiteral("poi"), QStringLiteral("commons-collections4"),
-                                  QStringLiteral("commons-math3"), QStringLiteral("commons-codec")};
-        QStringList classPath;
-        for (const QString& jar : jars)
-            classPath << QStringLiteral("/usr/share/java/%1.jar").arg(jar);
-        QByteArray out;
-        QString error;
-        QVERIFY2(
-            runReader(QStringLiteral("java"),
-                      {QStringLiteral("-cp"), classPath.join(QLatin1Char(':')), QStringLiteral(POI_READ_SOURCE), file},
-                      out, error),
-            qPrintable(error));
-        QMap<QString, QStringList> cells;
-        QStringList sheetLine;
-        for (const QString& line : QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QStringList f = line.split(QLatin1Char('\t'));
-            if (f[0] == QStringLiteral("sheet"))
-                sheetLine = f;
-            else
-                cells.insert(f[0], f.mid(1));
-        }
-        QCOMPARE(sheetLine, (QStringList{QStringLiteral("sheet"), QStringLiteral("Sheet1"), QStringLiteral("1")}));
-        // shown text, format, font, bold, fill colour, top border
-        QCOMPARE(cells.value(QStringLiteral("0,3")).mid(0, 4),
-                 (QStringList{QStringLiteral("Заказ от ООО «Ромашка»"), QStringLiteral("General"),
-                              QStringLiteral("Arial"), QStringLiteral("true")}));
-        QCOMPARE(cells.value(QStringLiteral("3,12")),
-                 (QStringList{QStringLiteral("Остаток на складе"), QStringLiteral("General"),
-                              QStringLiteral("Times New Roman CYR"), QStringLiteral("true"), QStringLiteral("44"),
-                              QStringLiteral("THIN")}));
-        QCOMPARE(cells.value(QStringLiteral("4,9")).mid(0, 2),
-                 (QStringList{QStringLiteral("11.90"), QStringLiteral("0.00")}));
-        QCOMPARE(cells.value(QStringLiteral("5,4")).value(0), QStringLiteral("Ручка шариковая «Эрих Краузе» синяя №1"));
-    }
-
-    // LibreOffice opens the order layout and shows its texts and formatted prices.
-    void libreOfficeOpensIt() {
-        xls::Workbook book;
-        buildOrderWorkbook(book, QStringLiteral("ООО «Ромашка»"), m_stamp, sampleLines(3), true);
-        const QString file = path(QStringLiteral("lo.xls"));
-        book.save(file);
-        QTemporaryDir home;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        QByteArray out;
-        QString error;
-        QVERIFY2(runReader(QStringLiteral("soffice"),
-                           {QStringLiteral("-env:UserInstallation=file://") + home.path() + QStringLiteral("/profile"),
-                            QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                            QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"), QStringLiteral("--outdir"),
-                            home.path(), file},
-                           out, error, 180000, env),
-                 qPrintable(error));
-        QFile csv(home.filePath(QStringLiteral("lo.csv")));
-        QVERIFY2(csv.open(QIODevice::ReadOnly), qPrintable(QString::fromUtf8(out)));
-        const QStringList lines = QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'));
-        QVERIFY(lines.size() >= 7);
-        QCOMPARE(lines[0].trimmed(), QStringLiteral(",,,Заказ от ООО «Ромашка»,,,,,,,,,"));
-        QCOMPARE(lines[1].trimmed(), QStringLiteral(",,") + m_stamp + QStringLiteral(",,,,,,,,,,"));
-        QCOMPARE(lines[3].trimmed(), QStringLiteral(",") + kCaptions.join(QLatin1Char(',')));
-        QCOMPARE(lines[5].trimmed(), QStringLiteral("4600000000001,,К1001,bp-1,Ручка шариковая «Эрих Краузе» синяя "
-                                                    "№1,шт.,10,100,1001,12.90,13.50,4,"));
     }
 };
 

@@ -41,11 +41,13 @@ public:
         questions << title;
         return folderAnswer;
     }
-    QString chooseSaveFile(const QString& title, const QString&, const QString&) override {
+    QString chooseSaveFile(const QString& title, const QString& filter, const QString&) override {
         questions << title;
+        saveFileFilters << filter;
         return saveFileAnswer;
     }
     QStringList errors, infos, questions;
+    QStringList saveFileFilters; // the filter of each save dialog shown
     std::deque<bool> answers;
     QString folderAnswer;   // what the folder browser returns
     QString saveFileAnswer; // what the save dialog returns

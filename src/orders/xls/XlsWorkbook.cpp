@@ -6,6 +6,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -75,18 +76,22 @@ bool isLatin1(const QString& text) {
     return true;
 }
 
-// Little-endian BIFF records appended to one buffer; base is the buffer's place in the stream.
+// Little-endian BIFF records appended to one buffer; base is the buffer's place in the stream. The
+// buffer grows in large steps and is written through a pointer: a big sheet is millions of small
+// fields.
 class RecordWriter {
 public:
-    explicit RecordWriter(qsizetype base = 0) : m_base(base) {}
+    explicit RecordWriter(qsizetype base = 0, qsizetype expected = 0) : m_base(base) {
+        m_out.resize(qMax(expected, qsizetype(4096)));
+    }
 
     void begin(std::uint16_t id) {
-        m_start = m_out.size();
+        m_start = m_size;
         u16(id);
         u16(0);
     }
     void end() {
-        const qsizetype size = m_out.size() - m_start - 4;
+        const qsizetype size = m_size - m_start - 4;
         Q_ASSERT(size <= kMaxRecordData);
         qToLittleEndian(std::uint16_t(size), m_out.data() + m_start + 2);
     }
@@ -97,30 +102,30 @@ public:
         end();
     }
 
-    void u8(std::uint8_t v) { m_out.append(char(v)); }
-    void u16(std::uint16_t v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        m_out.append(b, 2);
-    }
-    void u32(std::uint32_t v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        m_out.append(b, 4);
-    }
+    void u8(std::uint8_t v) { *put(1) = char(v); }
+    void u16(std::uint16_t v) { qToLittleEndian(v, put(2)); }
+    void u32(std::uint32_t v) { qToLittleEndian(v, put(4)); }
     void f64(double v) {
         u32(std::uint32_t(std::bit_cast<std::uint64_t>(v)));
         u32(std::uint32_t(std::bit_cast<std::uint64_t>(v) >> 32));
     }
-    void zeros(int n) { m_out.append(n, '\0'); }
+    void zeros(int n) { fill(n, '\0'); }
+    void fill(int n, char c) { std::memset(put(n), c, size_t(n)); }
+    void append(QByteArrayView data) {
+        if (!data.isEmpty())
+            std::memcpy(put(data.size()), data.data(), size_t(data.size()));
+    }
     // Characters of a string, one byte each when they all fit (Latin-1), else UTF-16.
     void chars(const QString& text, qsizetype from, qsizetype count, bool wide) {
+        const ushort* source = text.utf16() + from;
         if (wide) {
-            for (qsizetype i = from; i < from + count; ++i)
-                u16(text.at(i).unicode());
+            char* to = put(2 * count);
+            for (qsizetype i = 0; i < count; ++i)
+                qToLittleEndian(std::uint16_t(source[i]), to + 2 * i);
         } else {
-            for (qsizetype i = from; i < from + count; ++i)
-                m_out.append(char(text.at(i).unicode()));
+            char* to = put(count);
+            for (qsizetype i = 0; i < count; ++i)
+                to[i] = char(source[i]);
         }
     }
     // ShortXLUnicodeString (8-bit length) or XLUnicodeString (16-bit length).
@@ -135,14 +140,27 @@ public:
     }
     void patch32(qsizetype at, std::uint32_t v) { qToLittleEndian(v, m_out.data() + at); }
 
-    qsizetype size() const { return m_out.size(); }
-    qsizetype position() const { return m_base + m_out.size(); } // in the stream
+    qsizetype size() const { return m_size; }
+    qsizetype position() const { return m_base + m_size; } // in the stream
     qsizetype recordStart() const { return m_start; }
-    qsizetype roomInRecord() const { return kMaxRecordData - (m_out.size() - m_start - 4); }
-    QByteArray& bytes() { return m_out; }
+    qsizetype roomInRecord() const { return kMaxRecordData - (m_size - m_start - 4); }
+    // The records written, handed over; the writer is done with them.
+    QByteArray take() {
+        m_out.truncate(m_size);
+        return std::move(m_out);
+    }
 
 private:
+    char* put(qsizetype n) {
+        if (m_size + n > m_out.size())
+            m_out.resize(qMax(2 * m_out.size(), m_size + n));
+        char* at = m_out.data() + m_size;
+        m_size += n;
+        return at;
+    }
+
     QByteArray m_out;
+    qsizetype m_size = 0;
     qsizetype m_base;
     qsizetype m_start = 0;
 };
@@ -308,11 +326,24 @@ Cell Worksheet::cell(int row, int column) {
 Worksheet::CellData& Worksheet::data(int row, int column) {
     checkRow(row);
     checkColumn(column);
-    const std::uint32_t key = std::uint32_t(row) << 8 | std::uint32_t(column);
-    // Cells usually come in order, so the end is the likely place.
-    if (!m_cells.empty() && std::prev(m_cells.end())->first < key)
-        return m_cells.emplace_hint(m_cells.end(), key, CellData{})->second;
-    return m_cells[key];
+    if (size_t(row) >= m_rows.size())
+        m_rows.resize(size_t(row) + 1);
+    std::vector<ColumnCell>& cells = m_rows[size_t(row)];
+    // Cells usually come in order, so the end is the likely place; rows tend to be as wide as the
+    // one above.
+    if (cells.empty() || cells.back().column < column) {
+        if (cells.empty() && row > 0)
+            cells.reserve(m_rows[size_t(row) - 1].size());
+        ++m_cellCount;
+        return cells.emplace_back(ColumnCell{column, {}}).data;
+    }
+    auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                               [](const ColumnCell& c, int wanted) { return c.column < wanted; });
+    if (it->column != column) {
+        it = cells.insert(it, ColumnCell{column, {}});
+        ++m_cellCount;
+    }
+    return it->data;
 }
 
 void Worksheet::restyle(int row, int column, const Style& change) {
@@ -420,40 +451,51 @@ public:
     }
 
 private:
-    struct XfBytes {
-        char b[20];
+    struct CellRef {
+        int row, column;
+        const Worksheet::CellData* data;
+        std::uint16_t xf;
+        std::uint32_t stringNumber; // texts only
     };
 
-    // Per cell in row-major order: its XF and, for texts, its string number.
+    // Every cell in row-major order with its XF and, for texts, its string number.
     void resolveCells() {
         m_fonts.insert(FontKey{defaultFontName(), false, 0}, 0);
         m_xfIndex.insert(xfPayload(Style{}), kDefaultCellXf);
         m_styleXf.assign(m_book.m_styles.size(), -1);
-        m_cellXf.reserve(m_sheet.m_cells.size());
+        m_cells.reserve(m_sheet.m_cellCount);
+        m_stringIndex.reserve(qsizetype(qMin<size_t>(m_sheet.m_cellCount, 1 << 20)));
         const auto& ranges = m_sheet.m_ranges;
-        for (const auto& [key, cell] : m_sheet.m_cells) {
-            const int row = int(key >> 8), column = int(key & 0xFF);
-            int xf;
-            bool inRange = false;
-            for (const auto& r : ranges)
-                inRange |= row >= r.firstRow && row <= r.lastRow && column >= r.firstColumn && column <= r.lastColumn;
-            if (!inRange) {
-                xf = xfForStyle(cell.style);
-            } else {
-                Style s = m_book.m_styles[size_t(cell.style)];
+        for (size_t rowIndex = 0; rowIndex < m_sheet.m_rows.size(); ++rowIndex) {
+            const int row = int(rowIndex);
+            for (const auto& [column, cell] : m_sheet.m_rows[rowIndex]) {
+                int xf;
+                bool inRange = false;
                 for (const auto& r : ranges)
-                    if (row >= r.firstRow && row <= r.lastRow && column >= r.firstColumn && column <= r.lastColumn)
-                        s = s.overlaidWith(r.style);
-                xf = xfFor(s);
-            }
-            m_cellXf.push_back(std::uint16_t(xf));
-            if (const QString* text = std::get_if<QString>(&cell.value)) {
-                ++m_stringRefs;
-                const auto it = m_stringIndex.constFind(*text);
-                if (it == m_stringIndex.constEnd()) {
-                    m_stringIndex.insert(*text, std::uint32_t(m_strings.size()));
-                    m_strings.push_back(text);
+                    inRange |=
+                        row >= r.firstRow && row <= r.lastRow && column >= r.firstColumn && column <= r.lastColumn;
+                if (!inRange) {
+                    xf = xfForStyle(cell.style);
+                } else {
+                    Style s = m_book.m_styles[size_t(cell.style)];
+                    for (const auto& r : ranges)
+                        if (row >= r.firstRow && row <= r.lastRow && column >= r.firstColumn && column <= r.lastColumn)
+                            s = s.overlaidWith(r.style);
+                    xf = xfFor(s);
                 }
+                std::uint32_t stringNumber = 0;
+                if (const QString* text = std::get_if<QString>(&cell.value)) {
+                    ++m_stringRefs;
+                    const auto it = m_stringIndex.constFind(*text);
+                    if (it != m_stringIndex.constEnd()) {
+                        stringNumber = it.value();
+                    } else {
+                        stringNumber = std::uint32_t(m_strings.size());
+                        m_stringIndex.insert(*text, stringNumber);
+                        m_strings.push_back(text);
+                    }
+                }
+                m_cells.push_back({row, column, &cell, std::uint16_t(xf), stringNumber});
             }
         }
     }
@@ -562,7 +604,7 @@ private:
         w.record(0x00E2, {});     // INTERFACEEND
         w.begin(0x005C);          // WRITEACCESS: no user name, blank-padded
         w.string(QString(), false);
-        w.bytes().append(112 - 3, ' ');
+        w.fill(112 - 3, ' ');
         w.end();
         w.record(0x0042, {1200});                                        // CODEPAGE
         w.record(0x0161, {0});                                           // DSF
@@ -598,11 +640,11 @@ private:
         for (int i = 1; i < 15; ++i)
             styleXf(w, 0, 0xF4);
         w.begin(0x00E0); // the default cell XF
-        w.bytes().append(xfPayload(Style{}));
+        w.append(xfPayload(Style{}));
         w.end();
         for (const QByteArray& xf : m_cellXfs) {
             w.begin(0x00E0);
-            w.bytes().append(xf);
+            w.append(xf);
             w.end();
         }
         w.begin(0x0293); // STYLE: built-in Normal on XF 0
@@ -633,7 +675,7 @@ private:
         if (!m_strings.empty())
             sharedStrings(w);
         w.record(0x000A, {}); // EOF
-        return w.bytes();
+        return w.take();
     }
 
     // SST, split into CONTINUE records where a record fills, then EXTSST with where its buckets start.
@@ -683,7 +725,7 @@ private:
     struct RowInfo {
         int row;
         int firstColumn = 0, endColumn = 0; // of its cells; both 0 when it has none
-        size_t firstCell = 0, endCell = 0;  // into m_cells order
+        size_t firstCell = 0, endCell = 0;  // into m_cells
     };
 
     QByteArray sheet(qsizetype base) {
@@ -692,18 +734,17 @@ private:
         {
             const auto& heights = m_sheet.m_heights;
             auto h = heights.begin();
-            size_t index = 0;
-            for (auto it = m_sheet.m_cells.begin(); it != m_sheet.m_cells.end();) {
-                const int row = int(it->first >> 8);
+            for (size_t index = 0; index < m_cells.size();) {
+                const int row = m_cells[index].row;
                 for (; h != heights.end() && h->first < row; ++h)
                     rows.push_back(RowInfo{h->first});
                 if (h != heights.end() && h->first == row)
                     ++h;
                 RowInfo r{row};
-                r.firstColumn = int(it->first & 0xFF);
+                r.firstColumn = m_cells[index].column;
                 r.firstCell = index;
-                for (; it != m_sheet.m_cells.end() && int(it->first >> 8) == row; ++it, ++index)
-                    r.endColumn = int(it->first & 0xFF) + 1;
+                for (; index < m_cells.size() && m_cells[index].row == row; ++index)
+                    r.endColumn = m_cells[index].column + 1;
                 r.endCell = index;
                 rows.push_back(r);
             }
@@ -732,7 +773,7 @@ private:
             blocks.back().second = i + 1;
         }
 
-        RecordWriter w(base);
+        RecordWriter w(base, qsizetype(m_cells.size()) * 16 + qsizetype(rows.size()) * 28 + 4096);
         w.begin(0x0809); // BOF: worksheet
         w.u16(0x0600);
         w.u16(0x0010);
@@ -781,12 +822,6 @@ private:
         w.u16(0);
         w.end();
 
-        // Cells in m_cells order, fetched by index for each row.
-        std::vector<std::pair<std::uint32_t, const Worksheet::CellData*>> cells;
-        cells.reserve(m_sheet.m_cells.size());
-        for (const auto& [key, cell] : m_sheet.m_cells)
-            cells.emplace_back(key, &cell);
-
         for (size_t b = 0; b < blocks.size(); ++b) {
             const qsizetype firstRowAt = w.position();
             for (size_t i = blocks[b].first; i < blocks[b].second; ++i)
@@ -795,7 +830,7 @@ private:
             for (size_t i = blocks[b].first; i < blocks[b].second; ++i) {
                 firstCellAt.push_back(w.position());
                 for (size_t c = rows[i].firstCell; c < rows[i].endCell; ++c)
-                    cellRecord(w, cells[c].first, *cells[c].second, m_cellXf[c]);
+                    cellRecord(w, m_cells[c]);
             }
             w.patch32(dbCellsAt + 4 * qsizetype(b), std::uint32_t(w.position()));
             w.begin(0x00D7); // DBCELL
@@ -807,7 +842,7 @@ private:
 
         w.record(0x023E, {0x06B6, 0, 0, kAutoColour, 0, 0, 0, 0, 0}); // WINDOW2: grid, headers, selected
         w.record(0x000A, {});                                         // EOF
-        return w.bytes();
+        return w.take();
     }
 
     void rowRecord(RecordWriter& w, const RowInfo& r) {
@@ -824,16 +859,17 @@ private:
         w.end();
     }
 
-    void cellRecord(RecordWriter& w, std::uint32_t key, const Worksheet::CellData& cell, std::uint16_t xf) {
-        const auto row = std::uint16_t(key >> 8), column = std::uint16_t(key & 0xFF);
-        if (const QString* text = std::get_if<QString>(&cell.value)) {
+    void cellRecord(RecordWriter& w, const CellRef& cell) {
+        const auto row = std::uint16_t(cell.row), column = std::uint16_t(cell.column);
+        const std::uint16_t xf = cell.xf;
+        if (std::holds_alternative<QString>(cell.data->value)) {
             w.begin(0x00FD); // LABELSST
             w.u16(row);
             w.u16(column);
             w.u16(xf);
-            w.u32(m_stringIndex.value(*text));
+            w.u32(cell.stringNumber);
             w.end();
-        } else if (const double* number = std::get_if<double>(&cell.value)) {
+        } else if (const double* number = std::get_if<double>(&cell.data->value)) {
             const double v = *number;
             if (!std::isfinite(v)) {
                 w.begin(0x0205); // BOOLERR: #NUM!
@@ -870,7 +906,7 @@ private:
     QHash<QByteArray, int> m_xfIndex;
     std::vector<QByteArray> m_cellXfs;
     std::vector<int> m_styleXf;
-    std::vector<std::uint16_t> m_cellXf;
+    std::vector<CellRef> m_cells;
     QHash<QString, std::uint32_t> m_stringIndex;
     std::vector<const QString*> m_strings;
     qint64 m_stringRefs = 0;

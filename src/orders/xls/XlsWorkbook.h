@@ -133,13 +133,20 @@ private:
         int firstRow, lastRow, firstColumn, lastColumn;
         Style style;
     };
+    struct ColumnCell {
+        int column;
+        CellData data;
+    };
     CellData& data(int row, int column);
     void restyle(int row, int column, const Style& change);
 
     Workbook* m_book;
-    std::map<std::uint32_t, CellData> m_cells; // key row << 8 | column: row-major order
-    std::map<int, std::uint16_t> m_widths;     // column -> width in 1/256 characters
-    std::map<int, std::uint16_t> m_heights;    // row -> height in twips
+    // Cells by row number, each row's in column order: a row's cells lie together, so writing and
+    // encoding a large sheet walk memory in order.
+    std::vector<std::vector<ColumnCell>> m_rows;
+    size_t m_cellCount = 0;
+    std::map<int, std::uint16_t> m_widths;  // column -> width in 1/256 characters
+    std::map<int, std::uint16_t> m_heights; // row -> height in twips
     std::vector<RangeData> m_ranges;
 };
 
